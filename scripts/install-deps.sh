@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs everything Lantorvix needs to build, run and test on a fresh Debian 12 machine.
+# Usage: scripts/install-deps.sh [run|test]   (run: build + desktop only; test: everything)
+set -euo pipefail
+what=${1:-test}
+
+run_pkgs=(
+  build-essential cmake ninja-build pkg-config gettext
+  qt6-base-dev libgl-dev
+  libx11-dev libxtst-dev libxkbcommon-dev libxkbcommon-x11-dev xkb-data x11-xkb-utils
+  xvfb xauth trayer x11-apps imagemagick
+)
+test_pkgs=(
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-dev
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
+  wine64 wine nsis zip
+  xdotool strace valgrind procps python3 util-linux
+)
+
+pkgs=("${run_pkgs[@]}")
+[ "$what" = test ] && pkgs+=("${test_pkgs[@]}")
+
+export DEBIAN_FRONTEND=noninteractive
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  $SUDO apt-get update
+  $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
