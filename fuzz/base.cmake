@@ -1,0 +1,1 @@
+lantorvix_fuzzer(fuzz_text_runtime SOURCES text_runtime_fuzzer.cpp LIBS lantorvix_base)
