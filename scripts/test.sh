@@ -21,6 +21,9 @@ echo "== ThreadSanitizer: unit and pseudo-terminal tests"
 scripts/build.sh tsan
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --preset tsan -j "$jobs"
 
+echo "== Fuzz targets, 30 seconds each"
+scripts/fuzz.sh 30
+
 echo "== Native build: every test"
 scripts/build.sh linux
 # X11 and Wine tests share one display server each and must not run side by side.
