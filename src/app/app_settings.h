@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace lantorvix {
+
+inline constexpr std::string_view kNoPort = "NINCS";
+
+// The application's settings record. The autostart flag is not here: it lives in the
+// ChkAutoRun check box and the autostart store only.
+struct AppSettings {
+    std::string PortName{kNoPort};
+    int BaudRate = 9600;
+    std::string StopString = "\r\n";
+    std::string AddedString;
+    bool DiscardNull = true;
+};
+
+} // namespace lantorvix

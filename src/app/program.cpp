@@ -1,0 +1,29 @@
+#include "app/program.h"
+
+#include "app/app_texts.h"
+#include "app/system/system_services.h"
+
+namespace lantorvix {
+
+int RunProgram(TForm1::Services services, const std::function<void(TForm1*)>& attach)
+{
+    Shell& shell = services.shell;
+    if (!services.system.AcquireSingleInstance()) {
+        shell.MessageBox(texts::kAlreadyRunning, texts::kCaption, mb::Warning);
+        return 0;
+    }
+    int exitCode = 0;
+    {
+        TForm1 form(std::move(services));
+        attach(&form);
+        form.RunHandler([&] { form.FormCreate(); });
+        if (!form.Connected()) {
+            shell.ShowWindow();
+        }
+        exitCode = shell.RunMessageLoop();
+        attach(nullptr);
+    }
+    return exitCode;
+}
+
+} // namespace lantorvix

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace lantorvix {
+
+// The drop-down lists and check boxes of the settings window.
+enum class ComboBox { cmbPort, cmbBaud, cmbStop, cmbAdd };
+enum class CheckBox { chkDiscNull, ChkAutoRun };
+
+// Message box flags, as the Win32 MB_* values; a box gets one of the sums below.
+namespace mb {
+inline constexpr unsigned MB_OK = 0x00;
+inline constexpr unsigned MB_YESNO = 0x04;
+inline constexpr unsigned MB_ICONERROR = 0x10;
+inline constexpr unsigned MB_ICONQUESTION = 0x20;
+inline constexpr unsigned MB_ICONWARNING = 0x30;
+inline constexpr unsigned MB_DEFBUTTON2 = 0x100;
+inline constexpr unsigned Error = MB_OK | MB_ICONERROR;                               // 16
+inline constexpr unsigned Warning = MB_OK | MB_ICONWARNING;                           // 48
+inline constexpr unsigned YesNoQuestion = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2; // 292
+inline constexpr unsigned YesNoWarning = MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2;   // 308
+} // namespace mb
+
+// The button that closed a message box, with the Win32 ID* values.
+enum class DialogResult { idOK = 1, idCancel = 2, idYes = 6, idNo = 7 };
+
+// What the window does after its close handler ran.
+enum class TCloseAction { caNone, caHide, caFree, caMinimize };
+
+// Mouse notifications of the tray icon, with the Win32 message numbers the shell reports.
+enum class TrayNotification { wmLButtonDblClk = 515, wmRButtonDown = 516, other = 0 };
+
+// The desktop around TForm1: the settings window with its controls, the tray icon and its
+// menu, message boxes, the one-second Timer1, the message loop. One implementation per
+// desktop (Qt on Linux, Win32 on Windows) plus a scriptable fake for tests.
+//
+// Contract
+// - Texts crossing this interface are UTF-8.
+// - The window and its controls exist from construction, hidden, with their design state:
+//   caption "Lantorvix - Beállítások"; cmbPort holds "NINCS"; cmbBaud "1200" "2400"
+//   "4800" "9600" "19200"; cmbStop "ENTER (CR/LF)" "CR"; cmbAdd "NINCS" "ENTER (CR/LF)"
+//   "TAB"; cmbPort, cmbStop and cmbAdd select item 0, cmbBaud selects nothing (-1);
+//   ChkAutoRun is checked, chkDiscNull not. The lists accept only their own items.
+// - Setting a selection or a check state through this interface never calls a handler.
+//   Only the user does: the shell then calls the form's change handler (cmbPortChange,
+//   cmbBaudChange, cmbStopChange, cmbAddChange, chkDiscNullClick; ChkAutoRun has none).
+// - Every call from the shell into the form goes through TForm1::RunHandler, which shows
+//   any failure in the general error box; the shell catches nothing itself.
+// - Events the shell delivers into the form: button clicks (btnOKClick, btnCancelClick),
+//   logo click (Image1Click), window shown (FormShow), every request to close the window
+//   (title bar, Alt+F4, CloseWindow) to FormClose, which decides (caNone = stay open but
+//   hidden by the form itself); tray mouse notifications to TrayIconNotify; tray menu items
+//   to Belltsok1Click / Kilps1Click; each Timer1 tick to Timer1Timer.
+// - Everything runs on the user-interface thread; no method may be called from another one.
+// - Message boxes are modal and run a nested loop: other events (port receptions, timer
+//   ticks) may be delivered into the form while one is open.
+class Shell {
+public:
+    virtual ~Shell() = default;
+
+    // Settings window.
+    virtual void ShowWindow() = 0; // make visible and activate (also when already visible)
+    virtual void HideWindow() = 0;
+    virtual bool WindowVisible() const = 0;
+    // Asks the window to close: the shell hands the request to TForm1::FormClose.
+    virtual void CloseWindow() = 0;
+    // Brings the program's window to the foreground (SetForegroundWindow).
+    virtual void BringToForeground() = 0;
+
+    // Drop-down lists.
+    virtual int ItemCount(ComboBox box) const = 0;
+    virtual std::string ItemText(ComboBox box, int index) const = 0;
+    virtual void AddItem(ComboBox box, std::string_view text) = 0;
+    virtual int ItemIndex(ComboBox box) const = 0; // -1 when nothing is selected
+    virtual void SetItemIndex(ComboBox box, int index) = 0;
+
+    // Check boxes.
+    virtual bool Checked(CheckBox box) const = 0;
+    virtual void SetChecked(CheckBox box, bool checked) = 0;
+
+    // Tray icon with tool tip "Lantorvix"; false when the desktop refused it.
+    virtual bool AddTrayIcon() = 0;
+    virtual void RemoveTrayIcon() = 0;
+    // Opens the tray menu ("Beállítások", separator, "Kilépés" bold default) at the mouse.
+    virtual void PopupTrayMenu() = 0;
+
+    // Modal message box; flags are one of the mb:: sums (icon, buttons, default button).
+    // Called once before the form exists (the second-copy warning): then it has no owner.
+    virtual DialogResult MessageBox(std::string_view text, std::string_view caption, unsigned flags) = 0;
+
+    // Timer1: repeating, 1000 ms. Enabling a running timer does not restart its interval.
+    virtual void SetTimerEnabled(bool enabled) = 0;
+    virtual bool TimerEnabled() const = 0;
+
+    // Runs the events already waiting (Application.ProcessMessages).
+    virtual void ProcessMessages() = 0;
+    // Runs the message loop until Terminate; returns the process exit code.
+    virtual int RunMessageLoop() = 0;
+    virtual void Terminate() = 0;
+
+    // Opens a web address with the desktop's default handler.
+    virtual void OpenUrl(std::string_view url) = 0;
+};
+
+} // namespace lantorvix

@@ -1,0 +1,216 @@
+// Start-up, the window's own events, the tray menu, the exit and the general error box.
+
+#include "app/tform1.h"
+
+#include "app/app_texts.h"
+#include "app/general_error.h"
+#include "app/system/system_services.h"
+#include "serial/com_port.h"
+
+#include <optional>
+
+namespace lantorvix {
+namespace {
+
+bool IsValidUtf8(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        std::size_t extra = 0;
+        if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+        } else if (c >= 0x80) {
+            return false;
+        }
+        if (text.size() - i <= extra) {
+            return false;
+        }
+        for (std::size_t k = 1; k <= extra; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+std::optional<TBaudRate> PortBaudRate(int baudRate)
+{
+    switch (baudRate) {
+    case 1200:
+        return TBaudRate::br1200;
+    case 2400:
+        return TBaudRate::br2400;
+    case 4800:
+        return TBaudRate::br4800;
+    case 9600:
+        return TBaudRate::br9600;
+    case 19200:
+        return TBaudRate::br19200;
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+TForm1::TForm1(Services services)
+    : shell_(services.shell), system_(services.system), keyboard_(services.keyboard),
+      createPort_(std::move(services.createPort)), codePage_(services.codePage),
+      makerUrl_(std::move(services.makerUrl)), title_(ApplicationTitle(system_.ExecutablePath()))
+{}
+
+TForm1::~TForm1()
+{
+    if (comPort_) {
+        // No reception may reach a form that is going away; the port closes with itself.
+        comPort_->OnRxChar = nullptr;
+    }
+}
+
+bool TForm1::Connected() const
+{
+    return comPort_ && comPort_->Connected();
+}
+
+void TForm1::FormCreate()
+{
+    scanBuffer_.clear();
+    scanTimedOut_ = false;
+    shell_.AddTrayIcon(); // a desktop without a tray: the program runs without the icon
+    comPort_ = createPort_();
+    LoadAppSettings();
+    FillPortList();
+    if (shell_.ItemIndex(ComboBox::cmbPort) <= 0) {
+        shell_.BringToForeground();
+    } else {
+        OpenScannerPort();
+    }
+}
+
+void TForm1::OpenScannerPort()
+{
+    TComPort& port = *comPort_;
+    port.SetEvents(TComEvents{TComEvent::evRxChar});
+    port.SetPort(appSettings_.PortName);
+    if (const auto rate = PortBaudRate(appSettings_.BaudRate)) {
+        port.SetBaudRate(*rate);
+    }
+    // Through RunHandler: a failure in a reception must never travel into the event thread.
+    port.OnRxChar = [this](TCustomComPort&, std::int32_t count) {
+        RunHandler([&] { ComPortRxChar(count); });
+    };
+    port.SetDataBits(TDataBits::dbEight);
+    port.SetStopBits(TStopBits::sbOneStopBit);
+    try {
+        port.Open();
+    } catch (...) {
+        shell_.MessageBox(texts::kPortOpenError, texts::kCaption, mb::Error);
+        shell_.BringToForeground();
+    }
+}
+
+void TForm1::FormClose(TCloseAction& action)
+{
+    action = TCloseAction::caNone;
+    shell_.HideWindow();
+}
+
+void TForm1::FormShow() {}
+
+void TForm1::Belltsok1Click()
+{
+    shell_.ShowWindow();
+}
+
+void TForm1::TrayIconNotify(TrayNotification notification)
+{
+    switch (notification) {
+    case TrayNotification::wmLButtonDblClk:
+        shell_.BringToForeground();
+        shell_.ProcessMessages();
+        shell_.ShowWindow();
+        break;
+    case TrayNotification::wmRButtonDown:
+        shell_.BringToForeground();
+        shell_.ProcessMessages();
+        shell_.PopupTrayMenu();
+        break;
+    case TrayNotification::other:
+        break;
+    }
+}
+
+void TForm1::Kilps1Click()
+{
+    if (shell_.MessageBox(texts::kConfirmExit, texts::kCaption, mb::YesNoQuestion) != DialogResult::idYes) {
+        return;
+    }
+    shell_.RemoveTrayIcon();
+    shell_.ProcessMessages();
+    terminated_ = true;
+    shell_.Terminate();
+}
+
+void TForm1::btnCancelClick()
+{
+    shell_.CloseWindow();
+}
+
+void TForm1::Image1Click()
+{
+    shell_.OpenUrl(makerUrl_);
+}
+
+void TForm1::btnOKClick()
+{
+    const int item = shell_.ItemIndex(ComboBox::cmbPort);
+    if (item > 0) {
+        comPort_->Close();
+        appSettings_.PortName = shell_.ItemText(ComboBox::cmbPort, item);
+        OpenScannerPort();
+        if (Connected()) {
+            SaveAppSettings();
+            SyncAutoRun(true);
+            shell_.CloseWindow();
+        }
+        return;
+    }
+    if (shell_.MessageBox(texts::kNoPortConfirm, texts::kCaption, mb::YesNoWarning) != DialogResult::idYes) {
+        return;
+    }
+    comPort_->Close();
+    appSettings_.PortName = std::string(kNoPort);
+    SaveAppSettings();
+    SyncAutoRun(true);
+    shell_.CloseWindow();
+}
+
+void TForm1::RunHandler(const std::function<void()>& handler)
+{
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        ShowGeneralError(e.what());
+    }
+}
+
+void TForm1::ShowGeneralError(std::string_view message)
+{
+    shell_.MessageBox(ToUtf8(GeneralErrorText(message)), ToUtf8(title_), mb::Error);
+}
+
+std::string TForm1::ToUtf8(std::string_view text) const
+{
+    // Failure messages are 8-bit texts of the program's code page; one that is already
+    // valid UTF-8 (plain ASCII included) passes unchanged.
+    return IsValidUtf8(text) ? std::string(text) : AnsiToUtf8(text, codePage_);
+}
+
+} // namespace lantorvix

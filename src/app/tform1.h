@@ -1,0 +1,118 @@
+#pragma once
+
+#include "app/app_settings.h"
+#include "app/modifier_guard.h"
+#include "app/shell.h"
+#include "base/codepage.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lantorvix {
+
+class KeyboardPlatform;
+class SystemServices;
+class TComPort;
+
+// The program's main window logic: start-up, tray menu, scanner input, settings file and
+// autostart, settings window. Free of any desktop: it talks to the window, tray, boxes and
+// timer through Shell, to the machine through SystemServices, types through a
+// KeyboardPlatform and reads the scanner through the TComPort it creates and owns.
+//
+// Handlers carry the names of the window's events; the sending control is implied. A shell
+// calls each of them through RunHandler, which shows any failure in the general error box.
+//
+// Thread-safety: everything runs on the user-interface thread (the port delivers its
+// receptions there by a synchronised call). Not synchronised.
+class TForm1 {
+public:
+    using PortFactory = std::function<std::unique_ptr<TComPort>()>;
+
+    struct Services {
+        Shell& shell;
+        SystemServices& system;
+        KeyboardPlatform& keyboard;
+        PortFactory createPort;
+        // Code page of 8-bit texts (failure messages, codes) for the shell's UTF-8.
+        CodePage codePage = CodePage::cp1252;
+        std::string makerUrl;
+    };
+
+    explicit TForm1(Services services);
+    ~TForm1();
+    TForm1(const TForm1&) = delete;
+    TForm1& operator=(const TForm1&) = delete;
+
+    // Start-up and exit.
+    void FormCreate();
+    void OpenScannerPort();
+    void FormClose(TCloseAction& action);
+    void FormShow();
+    void Kilps1Click();
+    void Belltsok1Click();
+    void TrayIconNotify(TrayNotification notification);
+
+    // Scanner input.
+    void ComPortRxChar(int count);
+    void Timer1Timer();
+
+    // Settings file and autostart.
+    void LoadAppSettings();
+    void SaveAppSettings();
+    void SyncAutoRun(bool write);
+    void FillPortList();
+
+    // Settings window.
+    void cmbPortChange();
+    void cmbBaudChange();
+    void cmbStopChange();
+    void cmbAddChange();
+    void chkDiscNullClick();
+    void btnOKClick();
+    void btnCancelClick();
+    void Image1Click();
+
+    // Runs a handler; a failure that leaves it is shown in the general error box and the
+    // program carries on.
+    void RunHandler(const std::function<void()>& handler);
+    // The general error box for a failure message (8-bit, in the program's code page).
+    void ShowGeneralError(std::string_view message);
+
+    // The application title (captions the general error box, names the autostart entry).
+    const std::string& Title() const { return title_; }
+
+    // State, for the program entry and for tests.
+    const AppSettings& Settings() const { return appSettings_; }
+    const std::string& ScanBuffer() const { return scanBuffer_; }
+    bool ScanTimedOut() const { return scanTimedOut_; }
+    TComPort& ComPort() { return *comPort_; }
+    bool Connected() const;
+    // True once the exit was confirmed.
+    bool Terminated() const { return terminated_; }
+
+private:
+    void ExtractCodes();
+    // Types one code; the failure message when the key sender raised one.
+    std::optional<std::string> TypeCode(const std::string& text);
+    std::string ToUtf8(std::string_view ansi) const;
+    std::string SettingsFileName() const;
+
+    Shell& shell_;
+    SystemServices& system_;
+    ModifierGuard keyboard_;
+    PortFactory createPort_;
+    CodePage codePage_;
+    std::string makerUrl_;
+    std::string title_;
+
+    std::unique_ptr<TComPort> comPort_;
+    AppSettings appSettings_;
+    std::string scanBuffer_;
+    bool scanTimedOut_ = false;
+    bool terminated_ = false;
+};
+
+} // namespace lantorvix

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "app/shell.h"
+
+#include <optional>
+#include <span>
+
+namespace lantorvix::win32 {
+
+// The settings window's controls: kind, position in the client area (pixels at 96 dpi),
+// text, tab order. Width 0 on a label means "as wide as its text" (auto size).
+enum class ControlKind { label, boldLabel, comboList, checkBox, button, horizontalLine, verticalLine, picture };
+
+struct ControlLayout {
+    const char* name;
+    ControlKind kind;
+    int id; // Win32 control identifier (WM_COMMAND)
+    int left, top, width, height;
+    const char* text; // UTF-8; the tool tip for the picture
+    int tabOrder;     // -1: takes no focus
+};
+
+inline constexpr int kClientWidth = 337;
+inline constexpr int kClientHeight = 212;
+inline constexpr int kLabelHeight = 13; // one line of "MS Sans Serif" 8 pt
+inline constexpr int kComboHeight = 21; // the closed drop-down list
+inline constexpr const char* kCaption = "Lantorvix - Beállítások";
+inline constexpr const char* kWindowClass = "TForm1";
+
+// Control identifiers.
+namespace cid {
+inline constexpr int Label5 = 1001, Label2 = 1002, cmbPort = 1003, Label8 = 1004, cmbBaud = 1005, Bevel2 = 1006,
+                     Label6 = 1007, Label7 = 1008, cmbStop = 1009, Bevel1 = 1010, Label4 = 1011,
+                     chkDiscNull = 1012, ChkAutoRun = 1013, Label3 = 1014, cmbAdd = 1015, btnOK = 1016,
+                     btnCancel = 1017, Image1 = 1018;
+// Tray menu items.
+inline constexpr int Belltsok1 = 2001, Kilps1 = 2002;
+} // namespace cid
+
+// Every control, in creation order (which is also the tab order of the focusable ones).
+std::span<const ControlLayout> FormControls();
+const ControlLayout* FindControl(int id);
+
+int ControlId(ComboBox box);
+int ControlId(CheckBox box);
+std::optional<ComboBox> ComboBoxFor(int id);
+std::optional<CheckBox> CheckBoxFor(int id);
+
+// Design-time items of the fixed drop-down lists; empty for cmbPort beyond "NINCS".
+std::span<const char* const> DesignItems(ComboBox box);
+
+} // namespace lantorvix::win32

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "app/win32/win_api.h"
+
+namespace lantorvix::win32 {
+
+// PopupMenu1: "Beállítások", a separator, "Kilépés" (the default item, drawn bold). A chosen
+// item reaches the owner window as WM_COMMAND with cid::Belltsok1 or cid::Kilps1.
+//
+// Thread-safety: owner thread only.
+class TrayMenu {
+public:
+    TrayMenu();
+    ~TrayMenu();
+    TrayMenu(const TrayMenu&) = delete;
+    TrayMenu& operator=(const TrayMenu&) = delete;
+
+    // Opens the menu at a screen position and returns when it closed. The owner should be
+    // the foreground window, or the menu does not close when the user clicks elsewhere.
+    void Popup(HWND owner, POINT at) const;
+
+private:
+    HMENU menu_;
+};
+
+} // namespace lantorvix::win32
