@@ -13,7 +13,8 @@ using K = ControlKind;
 // this order, so the child z-order is the tab order.
 constexpr std::array kControls{
     ControlLayout{"cmbPort", K::comboList, cid::cmbPort, 12, 48, 65, kComboHeight, "", 0},
-    ControlLayout{"chkDiscNull", K::checkBox, cid::chkDiscNull, 184, 44, 129, 25, "Vezető nullák eldobása", 1},
+    ControlLayout{"chkDiscNull", K::checkBox, cid::chkDiscNull, 184, 44, 129, 25, "Vezető nullák eldobása",
+                  1},
     ControlLayout{"btnOK", K::button, cid::btnOK, 88, 184, 71, 25, "Alkalmaz", 2},
     ControlLayout{"btnCancel", K::button, cid::btnCancel, 178, 184, 71, 25, "Mégse", 3},
     ControlLayout{"ChkAutoRun", K::checkBox, cid::ChkAutoRun, 184, 84, 129, 17, "Bekapcsoláskor indul", 4},
@@ -46,7 +47,8 @@ std::span<const ControlLayout> FormControls()
 
 const ControlLayout* FindControl(int id)
 {
-    const auto it = std::find_if(kControls.begin(), kControls.end(), [id](const ControlLayout& c) { return c.id == id; });
+    const auto it =
+        std::find_if(kControls.begin(), kControls.end(), [id](const ControlLayout& c) { return c.id == id; });
     return it == kControls.end() ? nullptr : &*it;
 }
 

@@ -9,7 +9,16 @@ namespace lantorvix::win32 {
 
 // The settings window's controls: kind, position in the client area (pixels at 96 dpi),
 // text, tab order. Width 0 on a label means "as wide as its text" (auto size).
-enum class ControlKind { label, boldLabel, comboList, checkBox, button, horizontalLine, verticalLine, picture };
+enum class ControlKind {
+    label,
+    boldLabel,
+    comboList,
+    checkBox,
+    button,
+    horizontalLine,
+    verticalLine,
+    picture
+};
 
 struct ControlLayout {
     const char* name;
@@ -29,10 +38,10 @@ inline constexpr const char* kWindowClass = "TForm1";
 
 // Control identifiers.
 namespace cid {
-inline constexpr int Label5 = 1001, Label2 = 1002, cmbPort = 1003, Label8 = 1004, cmbBaud = 1005, Bevel2 = 1006,
-                     Label6 = 1007, Label7 = 1008, cmbStop = 1009, Bevel1 = 1010, Label4 = 1011,
-                     chkDiscNull = 1012, ChkAutoRun = 1013, Label3 = 1014, cmbAdd = 1015, btnOK = 1016,
-                     btnCancel = 1017, Image1 = 1018;
+inline constexpr int Label5 = 1001, Label2 = 1002, cmbPort = 1003, Label8 = 1004, cmbBaud = 1005,
+                     Bevel2 = 1006, Label6 = 1007, Label7 = 1008, cmbStop = 1009, Bevel1 = 1010,
+                     Label4 = 1011, chkDiscNull = 1012, ChkAutoRun = 1013, Label3 = 1014, cmbAdd = 1015,
+                     btnOK = 1016, btnCancel = 1017, Image1 = 1018;
 // Tray menu items.
 inline constexpr int Belltsok1 = 2001, Kilps1 = 2002;
 } // namespace cid

@@ -16,7 +16,8 @@ namespace {
 
 constexpr UINT_PTR kTimerId = 1;
 constexpr UINT kTimerInterval = 1000;
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
 // Room for the open list of a drop-down (8 items), beyond its closed height.
 constexpr int kDropDownListHeight = 8 * 13 + 2;
@@ -100,7 +101,8 @@ MainWindow::MainWindow(HINSTANCE instance, MainWindowEvents& events) : events_(e
                                              GetSystemMetrics(SM_CYICON), 0));
     smallIcon_ = static_cast<HICON>(LoadImageW(instance, iconId, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                GetSystemMetrics(SM_CYSMICON), 0));
-    logo_ = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(LANTORVIX_IDI_LOGO), IMAGE_ICON, 48, 48, 0));
+    logo_ =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(LANTORVIX_IDI_LOGO), IMAGE_ICON, 48, 48, 0));
     font_ = MakeFont(FW_NORMAL);
     boldFont_ = MakeFont(FW_BOLD);
 
@@ -112,7 +114,8 @@ MainWindow::MainWindow(HINSTANCE instance, MainWindowEvents& events) : events_(e
     const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     hwnd_ = CreateWindowExW(kExStyle, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(atom)),
-                            Widen(kCaption).c_str(), kStyle, x, y, width, height, nullptr, nullptr, instance, nullptr);
+                            Widen(kCaption).c_str(), kStyle, x, y, width, height, nullptr, nullptr, instance,
+                            nullptr);
     if (hwnd_ == nullptr) {
         throw Exception("CreateWindowEx failed");
     }
@@ -153,8 +156,8 @@ void MainWindow::CreateControls()
             width = TextWidth(font, text);
         }
         const int height = c.kind == ControlKind::comboList ? c.height + kDropDownListHeight : c.height;
-        HWND child = CreateWindowExW(0, cls.className, text.c_str(), WS_CHILD | WS_VISIBLE | cls.style, c.left, c.top,
-                                     width, height, hwnd_,
+        HWND child = CreateWindowExW(0, cls.className, text.c_str(), WS_CHILD | WS_VISIBLE | cls.style,
+                                     c.left, c.top, width, height, hwnd_,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance_, nullptr);
         if (child == nullptr) {
             throw Exception(std::string("cannot create control ") + c.name);
@@ -196,8 +199,9 @@ void MainWindow::FixComboHeight(HWND combo) const
 
 void MainWindow::AddToolTip(HWND control, const wchar_t* text)
 {
-    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_, nullptr);
+    tooltip_ =
+        CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_, nullptr);
     if (tooltip_ == nullptr) {
         return; // the logo still works without its tool tip
     }
@@ -369,7 +373,8 @@ void MainWindow::DrawItem(const DRAWITEMSTRUCT& item) const
         DrawEdge(item.hDC, &rc, EDGE_ETCHED, BF_LEFT);
         break;
     case cid::Image1:
-        DrawIconEx(item.hDC, rc.left, rc.top, logo_, rc.right - rc.left, rc.bottom - rc.top, 0, nullptr, DI_NORMAL);
+        DrawIconEx(item.hDC, rc.left, rc.top, logo_, rc.right - rc.left, rc.bottom - rc.top, 0, nullptr,
+                   DI_NORMAL);
         break;
     default:
         break;

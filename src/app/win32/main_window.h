@@ -60,7 +60,6 @@ public:
     bool PreTranslate(MSG& msg);
 
 private:
-
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls();

@@ -14,7 +14,7 @@ namespace lantorvix::win32 {
 class TrayIcon {
 public:
     static constexpr UINT kId = 100;
-    static constexpr UINT kTrayMessage = WM_USER + 1; // 1025
+    static constexpr UINT kTrayMessage = WM_USER + 1;                // 1025
     static constexpr UINT kFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP; // 7
 
     TrayIcon(HWND owner, HICON icon);

@@ -13,7 +13,8 @@
 
 namespace lantorvix::win32 {
 
-Win32Shell::Win32Shell(HINSTANCE instance) : window_(instance, *this), tray_(window_.Handle(), window_.Icon()) {}
+Win32Shell::Win32Shell(HINSTANCE instance) : window_(instance, *this), tray_(window_.Handle(), window_.Icon())
+{}
 
 Win32Shell::~Win32Shell() = default;
 
