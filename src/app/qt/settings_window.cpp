@@ -57,7 +57,11 @@ SettingsWindow::SettingsWindow()
 {
     setWindowTitle(QString::fromUtf8("Lantorvix - Beállítások"));
     setWindowIcon(ApplicationIcon());
-    // "MS Sans Serif" 8 pt at 96 dpi is 11 pixels high; any sans face stands in for it.
+    // "MS Sans Serif" 8 pt at 96 dpi is 11 pixels high. Where it is missing a narrow sans
+    // face of similar width stands in, so that the texts fit their fixed rectangles.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
+                                QStringLiteral("Arial"), QStringLiteral("DejaVu Sans Condensed")});
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(11);
