@@ -1,0 +1,59 @@
+#include "keys/linux_keyboard.h"
+
+#include "base/exception.h"
+#include "keys/linux/xkb_names_layout.h"
+#include "keys/uinput/uinput_keyboard.h"
+#include "keys/x11/xtest_keyboard.h"
+
+#include <cstdlib>
+
+namespace lantorvix {
+
+namespace {
+std::string Env(const char* name)
+{
+    const char* v = std::getenv(name);
+    return v == nullptr ? std::string() : std::string(v);
+}
+} // namespace
+
+CodePage CodePageFromEnvironment()
+{
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        if (const std::string v = Env(name); !v.empty()) {
+            return CodePageForLanguage(v);
+        }
+    }
+    return CodePage::cp1252;
+}
+
+KeyboardBackend PreferredKeyboardBackend(const std::function<std::string(const char*)>& env,
+                                         const std::string& display)
+{
+    const bool wayland = !env("WAYLAND_DISPLAY").empty() || env("XDG_SESSION_TYPE") == "wayland";
+    const bool x11 = !display.empty() || !env("DISPLAY").empty();
+    return x11 && !wayland ? KeyboardBackend::xtest : KeyboardBackend::uinput;
+}
+
+std::unique_ptr<KeyboardPlatform> CreateLinuxKeyboard(LinuxKeyboardOptions options)
+{
+    const CodePage codePage = options.codePage.value_or(CodePageFromEnvironment());
+    std::string xtestFailure;
+    if (PreferredKeyboardBackend(Env, options.display) == KeyboardBackend::xtest) {
+        try {
+            return std::make_unique<XTestKeyboard>(options.display, codePage, options.messageBox,
+                                                   options.pumpKeyboardMessages);
+        } catch (const Exception& e) {
+            xtestFailure = std::string(e.what()) + "; ";
+        }
+    }
+    try {
+        KeyLayout layout(DescribeXkbLayout(ConfiguredXkbNames(options.uinputLayout)));
+        return std::make_unique<UinputKeyboard>(UinputDevice::Create(options.uinputPath), std::move(layout),
+                                                codePage, options.messageBox, options.pumpKeyboardMessages);
+    } catch (const Exception& e) {
+        throw Exception(xtestFailure + e.what());
+    }
+}
+
+} // namespace lantorvix

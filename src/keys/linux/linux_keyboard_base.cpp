@@ -1,0 +1,142 @@
+#include "keys/linux/linux_keyboard_base.h"
+
+#include "keys/virtual_keys.h"
+
+#include <cstdio>
+#include <string>
+#include <utility>
+
+namespace lantorvix {
+
+namespace {
+constexpr std::uint16_t kKeyLeftCtrl = 29;
+constexpr std::uint16_t kKeyRightCtrl = 97;
+constexpr std::uint16_t kKeyLeftAlt = 56;
+constexpr std::uint16_t kKeyRightAlt = 100;
+} // namespace
+
+LinuxKeyboardBase::LinuxKeyboardBase(CodePage codePage, MessageBoxHandler messageBox,
+                                     std::function<void()> pump)
+    : codePage_(codePage), messageBox_(std::move(messageBox)), pump_(std::move(pump))
+{}
+
+ShiftedKey LinuxKeyboardBase::VkKeyScan(unsigned char ch)
+{
+    return Layout().VkKeyScan(AnsiToCodePoint(ch, codePage_));
+}
+
+std::uint32_t LinuxKeyboardBase::MapVirtualKey(std::uint8_t vk)
+{
+    return Layout().ScanCode(vk);
+}
+
+bool LinuxKeyboardBase::IsCtrl(std::uint16_t evdev) const
+{
+    return evdev == kKeyLeftCtrl || evdev == kKeyRightCtrl;
+}
+
+bool LinuxKeyboardBase::IsAlt(std::uint16_t evdev) const
+{
+    return evdev == kKeyLeftAlt || (evdev == kKeyRightAlt && altGrKey_ != kKeyRightAlt);
+}
+
+void LinuxKeyboardBase::KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags)
+{
+    const KeyLayout& layout = Layout();
+    std::optional<std::uint16_t> evdev = layout.EvdevForVk(vk);
+    if (!evdev && scan != 0) {
+        evdev = EvdevForSet1Scan(scan, (flags & kKeyEventExtendedKey) != 0);
+    }
+    if (!evdev) {
+        return; // no such key here: lost, as an undeliverable event is on Windows
+    }
+    altGrKey_ = layout.Level3Key().value_or(0);
+    const bool press = (flags & kKeyEventKeyUp) == 0;
+    if (IsCtrl(*evdev) || IsAlt(*evdev)) {
+        EndAltGr();
+        if (press) {
+            heldModifiers_.insert(*evdev);
+        } else {
+            heldModifiers_.erase(*evdev);
+        }
+        EmitKey(*evdev, press);
+    } else if (press) {
+        bool ctrl = false;
+        bool alt = false;
+        for (const auto held : heldModifiers_) {
+            ctrl = ctrl || IsCtrl(held);
+            alt = alt || IsAlt(held);
+        }
+        if (!altGrFor_ && ctrl && alt && layout.Level3Key() && layout.HasAltGrLevel(*evdev)) {
+            BeginAltGr(*layout.Level3Key());
+            altGrFor_ = *evdev;
+        }
+        EmitKey(*evdev, true);
+    } else {
+        EmitKey(*evdev, false);
+        if (altGrFor_ == *evdev) {
+            EndAltGr();
+        }
+    }
+    Flush();
+}
+
+void LinuxKeyboardBase::BeginAltGr(std::uint16_t level3Key)
+{
+    for (const auto held : heldModifiers_) {
+        EmitKey(held, false);
+    }
+    EmitKey(level3Key, true);
+}
+
+void LinuxKeyboardBase::EndAltGr()
+{
+    if (!altGrFor_) {
+        return;
+    }
+    altGrFor_.reset();
+    EmitKey(altGrKey_, false);
+    for (const auto held : heldModifiers_) {
+        EmitKey(held, true);
+    }
+}
+
+bool LinuxKeyboardBase::IsNumLockOn()
+{
+    return NumLockState();
+}
+
+KeyStateTable LinuxKeyboardBase::GetKeyboardState()
+{
+    KeyStateTable table = table_;
+    table[vk::kNumLock] = static_cast<std::uint8_t>((table[vk::kNumLock] & ~1u) | (NumLockState() ? 1u : 0u));
+    return table;
+}
+
+void LinuxKeyboardBase::SetKeyboardState(const KeyStateTable& table)
+{
+    table_ = table;
+    const bool wanted = (table[vk::kNumLock] & 1) != 0;
+    if (wanted != NumLockState()) {
+        SetNumLockState(wanted);
+    }
+}
+
+void LinuxKeyboardBase::PumpKeyboardMessages()
+{
+    if (pump_) {
+        pump_();
+    }
+}
+
+void LinuxKeyboardBase::ShowMessageBox(std::string_view text, std::string_view caption)
+{
+    if (messageBox_) {
+        messageBox_(text, caption);
+        return;
+    }
+    const std::string line = AnsiToUtf8(caption, codePage_) + ": " + AnsiToUtf8(text, codePage_) + "\n";
+    std::fputs(line.c_str(), stderr);
+}
+
+} // namespace lantorvix

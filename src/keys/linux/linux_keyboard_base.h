@@ -1,0 +1,55 @@
+#pragma once
+
+#include "base/codepage.h"
+#include "keys/keyboard_platform.h"
+#include "keys/linux/key_layout.h"
+
+#include <functional>
+#include <optional>
+#include <set>
+
+namespace lantorvix {
+
+// The part of the Linux keyboards that does not depend on how keys reach the system: the
+// ANSI byte -> layout lookup, virtual keys -> physical keys, the key-state table, the boxes,
+// and Ctrl+Alt meaning AltGr for keys that have AltGr characters (as on Windows; X and the
+// kernel need the AltGr key itself for those levels).
+// Thread safety: one thread at a time.
+class LinuxKeyboardBase : public KeyboardPlatform {
+public:
+    ShiftedKey VkKeyScan(unsigned char ch) override;
+    std::uint32_t MapVirtualKey(std::uint8_t vk) override;
+    void KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags) override;
+    bool IsNumLockOn() override;
+    KeyStateTable GetKeyboardState() override;
+    void SetKeyboardState(const KeyStateTable& table) override;
+    void PumpKeyboardMessages() override;
+    void ShowMessageBox(std::string_view text, std::string_view caption) override;
+
+protected:
+    LinuxKeyboardBase(CodePage codePage, MessageBoxHandler messageBox, std::function<void()> pump);
+
+    virtual const KeyLayout& Layout() = 0;
+    // One press or release of a physical key; the sequence of them is delivered in order.
+    virtual void EmitKey(std::uint16_t evdev, bool press) = 0;
+    // Called after the events of one KeyEvent, to push them out.
+    virtual void Flush() {}
+    virtual bool NumLockState() = 0;
+    virtual void SetNumLockState(bool on) = 0;
+
+private:
+    bool IsCtrl(std::uint16_t evdev) const;
+    bool IsAlt(std::uint16_t evdev) const;
+    void BeginAltGr(std::uint16_t level3Key);
+    void EndAltGr();
+
+    CodePage codePage_;
+    MessageBoxHandler messageBox_;
+    std::function<void()> pump_;
+    KeyStateTable table_{};
+    std::set<std::uint16_t> heldModifiers_; // Ctrl and Alt keys down as the caller sees them
+    std::optional<std::uint16_t> altGrFor_; // the key typed with AltGr in place of Ctrl+Alt
+    std::uint16_t altGrKey_ = 0;
+};
+
+} // namespace lantorvix

@@ -1,0 +1,139 @@
+#include "keys/linux/xkb_names_layout.h"
+
+#include "base/exception.h"
+
+#include <xkbcommon/xkbcommon.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+
+namespace lantorvix {
+
+namespace {
+struct ContextDeleter {
+    void operator()(xkb_context* c) const { xkb_context_unref(c); }
+};
+struct KeymapDeleter {
+    void operator()(xkb_keymap* k) const { xkb_keymap_unref(k); }
+};
+struct StateDeleter {
+    void operator()(xkb_state* s) const { xkb_state_unref(s); }
+};
+
+const char* OrNull(const std::string& s)
+{
+    return s.empty() ? nullptr : s.c_str();
+}
+
+std::string Unquote(std::string value)
+{
+    while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) {
+        value.pop_back();
+    }
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+} // namespace
+
+XkbNames ConfiguredXkbNames(XkbNames names, std::string_view configFile)
+{
+    struct Field {
+        std::string* value;
+        const char* env;
+        const char* key;
+    };
+    const Field fields[] = {{&names.rules, "XKB_DEFAULT_RULES", "XKBRULES"},
+                            {&names.model, "XKB_DEFAULT_MODEL", "XKBMODEL"},
+                            {&names.layout, "XKB_DEFAULT_LAYOUT", "XKBLAYOUT"},
+                            {&names.variant, "XKB_DEFAULT_VARIANT", "XKBVARIANT"},
+                            {&names.options, "XKB_DEFAULT_OPTIONS", "XKBOPTIONS"}};
+    const bool layoutGiven = !names.layout.empty();
+    for (const auto& f : fields) {
+        if (f.value->empty()) {
+            if (const char* v = std::getenv(f.env); v != nullptr && !layoutGiven) {
+                *f.value = v;
+            }
+        }
+    }
+    if (!names.layout.empty()) {
+        return names;
+    }
+    std::ifstream in{std::string(configFile)};
+    std::string line;
+    while (std::getline(in, line)) {
+        const auto eq = line.find('=');
+        if (eq == std::string::npos) {
+            continue;
+        }
+        const std::string key = line.substr(0, eq);
+        for (const auto& f : fields) {
+            if (key == f.key && f.value->empty()) {
+                *f.value = Unquote(line.substr(eq + 1));
+            }
+        }
+    }
+    return names;
+}
+
+LayoutDescription DescribeXkbLayout(const XkbNames& names)
+{
+    std::unique_ptr<xkb_context, ContextDeleter> context(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
+    if (!context) {
+        throw Exception("Cannot create an XKB context");
+    }
+    const xkb_rule_names rmlvo{OrNull(names.rules), OrNull(names.model), OrNull(names.layout),
+                               OrNull(names.variant), OrNull(names.options)};
+    std::unique_ptr<xkb_keymap, KeymapDeleter> keymap(
+        xkb_keymap_new_from_names(context.get(), &rmlvo, XKB_KEYMAP_COMPILE_NO_FLAGS));
+    if (!keymap) {
+        throw Exception("Cannot compile the keyboard layout \"" + names.layout + "\" (variant \"" +
+                        names.variant + "\")");
+    }
+    xkb_keymap* map = keymap.get();
+    const xkb_keycode_t first = xkb_keymap_min_keycode(map);
+    const xkb_keycode_t last = xkb_keymap_max_keycode(map);
+
+    LayoutDescription description;
+    xkb_mod_mask_t level3Mask = 0;
+    for (xkb_keycode_t kc = first; kc <= last && kc >= 8; ++kc) {
+        const xkb_keysym_t* syms = nullptr;
+        if (xkb_keymap_key_get_syms_by_level(map, kc, 0, 0, &syms) == 1 &&
+            syms[0] == XKB_KEY_ISO_Level3_Shift) {
+            std::unique_ptr<xkb_state, StateDeleter> state(xkb_state_new(map));
+            xkb_state_update_key(state.get(), kc, XKB_KEY_DOWN);
+            level3Mask = xkb_state_serialize_mods(state.get(), XKB_STATE_MODS_DEPRESSED);
+            description.level3Key = static_cast<std::uint16_t>(kc - 8);
+            break;
+        }
+    }
+    const xkb_mod_index_t shiftIndex = xkb_keymap_mod_get_index(map, XKB_MOD_NAME_SHIFT);
+    const xkb_mod_mask_t shiftMask = shiftIndex == XKB_MOD_INVALID ? 0 : (1u << shiftIndex);
+    const xkb_mod_mask_t masks[4] = {0, shiftMask, level3Mask, shiftMask | level3Mask};
+
+    std::unique_ptr<xkb_state, StateDeleter> state(xkb_state_new(map));
+    for (xkb_keycode_t kc = first; kc <= last; ++kc) {
+        // X and the uinput device only carry key codes up to 255.
+        if (kc < 8 || kc > 255 || xkb_keymap_num_layouts_for_key(map, kc) == 0) {
+            continue;
+        }
+        PhysicalKey key;
+        key.evdev = static_cast<std::uint16_t>(kc - 8);
+        for (int level = 0; level < 4; ++level) {
+            if (level >= 2 && level3Mask == 0) {
+                break;
+            }
+            xkb_state_update_mask(state.get(), masks[level], 0, 0, 0, 0, 0);
+            const xkb_keysym_t sym = xkb_state_key_get_one_sym(state.get(), kc);
+            key.keysyms[static_cast<std::size_t>(level)] = sym;
+            key.chars[static_cast<std::size_t>(level)] = xkb_keysym_to_utf32(sym);
+        }
+        description.keys.push_back(key);
+    }
+    return description;
+}
+
+} // namespace lantorvix

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "base/codepage.h"
+#include "keys/keyboard_platform.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace lantorvix {
+
+// An XKB layout by its names; empty fields take the configured defaults ($XKB_DEFAULT_*,
+// then /etc/default/keyboard, then xkbcommon's own).
+struct XkbNames {
+    std::string rules;
+    std::string model;
+    std::string layout;
+    std::string variant;
+    std::string options;
+};
+
+struct LinuxKeyboardOptions {
+    std::string display;                    // X display name; empty: $DISPLAY
+    std::string uinputPath = "/dev/uinput"; // the uinput device node
+    XkbNames uinputLayout;                  // the layout uinput keys are chosen for
+    // The code page of bytes 128-255; unset: the Windows code page of $LC_ALL/$LC_CTYPE/$LANG.
+    std::optional<CodePage> codePage;
+    // Shows the "SendKeys" boxes (the GUI layer installs its own); unset: a line on stderr.
+    MessageBoxHandler messageBox;
+    // Dispatches pending keyboard input of the calling thread; unset: nothing to do.
+    std::function<void()> pumpKeyboardMessages;
+};
+
+enum class KeyboardBackend { xtest, uinput };
+
+// XTest when an X display is named and the session is not Wayland; uinput otherwise. `env`
+// reads an environment variable (empty when unset).
+KeyboardBackend PreferredKeyboardBackend(const std::function<std::string(const char*)>& env,
+                                         const std::string& display = {});
+
+// The keyboard of the Linux program: XTest on a reachable X display unless the session is
+// Wayland, uinput otherwise (also when the display cannot be opened). Throws Exception with
+// a message saying what to fix when neither can be used.
+std::unique_ptr<KeyboardPlatform> CreateLinuxKeyboard(LinuxKeyboardOptions options = {});
+
+// The Windows code page for the user's language from $LC_ALL, $LC_CTYPE or $LANG.
+CodePage CodePageFromEnvironment();
+
+} // namespace lantorvix

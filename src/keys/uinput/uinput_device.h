@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace lantorvix {
+
+// A virtual keyboard made through uinput, or a plain stream that receives the same input
+// events (a pipe in tests, to see what the kernel would be given). Owns its descriptor.
+// Thread safety: one thread at a time.
+class UinputDevice {
+public:
+    // Opens the uinput node and creates the keyboard device. Throws Exception saying which
+    // group or udev rule gives access when the node cannot be opened.
+    static UinputDevice Create(const std::string& path);
+    // Writes the events to an already open descriptor (taken over) without creating a device.
+    static UinputDevice FromStream(int fd);
+
+    UinputDevice(UinputDevice&& other) noexcept;
+    UinputDevice& operator=(UinputDevice&& other) noexcept;
+    UinputDevice(const UinputDevice&) = delete;
+    UinputDevice& operator=(const UinputDevice&) = delete;
+    ~UinputDevice();
+
+    // One key press or release followed by a report boundary (EV_SYN/SYN_REPORT). A write the
+    // kernel refuses is dropped, as an undeliverable key event is.
+    void Key(std::uint16_t code, bool press);
+
+private:
+    UinputDevice(int fd, bool created) : fd_(fd), created_(created) {}
+    void Write(std::uint16_t type, std::uint16_t code, std::int32_t value);
+
+    int fd_ = -1;
+    bool created_ = false;
+};
+
+} // namespace lantorvix

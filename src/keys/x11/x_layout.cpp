@@ -1,0 +1,102 @@
+#include "keys/x11/x_layout.h"
+
+#include "base/exception.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <memory>
+
+namespace lantorvix {
+
+namespace {
+struct KeyboardFree {
+    void operator()(XkbDescPtr xkb) const { XkbFreeKeyboard(xkb, 0, True); }
+};
+
+// The shift level a key type gives for a set of real modifiers.
+int LevelFor(const XkbKeyTypeRec* type, unsigned mods)
+{
+    const unsigned relevant = mods & type->mods.mask;
+    for (int i = 0; i < type->map_count; ++i) {
+        const XkbKTMapEntryRec& e = type->map[i];
+        if (e.active && e.mods.mask == relevant) {
+            return e.level;
+        }
+    }
+    return 0;
+}
+
+int EffectiveGroup(XkbDescPtr xkb, KeyCode kc, int group)
+{
+    const int groups = XkbKeyNumGroups(xkb, kc);
+    if (group < groups) {
+        return group;
+    }
+    switch (XkbOutOfRangeGroupAction(XkbKeyGroupInfo(xkb, kc))) {
+    case XkbClampIntoRange:
+        return groups - 1;
+    case XkbRedirectIntoRange: {
+        const int target = XkbOutOfRangeGroupNumber(XkbKeyGroupInfo(xkb, kc));
+        return target < groups ? target : 0;
+    }
+    default:
+        return group % groups;
+    }
+}
+} // namespace
+
+LayoutDescription DescribeXServerLayout(Display* display)
+{
+    std::unique_ptr<XkbDescRec, KeyboardFree> xkb(
+        XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask | XkbModifierMapMask, XkbUseCoreKbd));
+    if (!xkb) {
+        throw Exception("Cannot read the keyboard map of the X server");
+    }
+    XkbStateRec state{};
+    XkbGetState(display, XkbUseCoreKbd, &state);
+    const int group = state.group;
+    XkbDescPtr map = xkb.get();
+
+    LayoutDescription description;
+    unsigned level3Mask = 0;
+    for (int kc = map->min_key_code; kc <= map->max_key_code; ++kc) {
+        const auto code = static_cast<KeyCode>(kc);
+        if (XkbKeyNumGroups(map, code) > 0 &&
+            XkbKeySymEntry(map, code, 0, EffectiveGroup(map, code, group)) == XK_ISO_Level3_Shift &&
+            map->map->modmap[kc] != 0) {
+            level3Mask = map->map->modmap[kc];
+            description.level3Key = static_cast<std::uint16_t>(kc - 8);
+            break;
+        }
+    }
+    const unsigned masks[4] = {0, ShiftMask, level3Mask, ShiftMask | level3Mask};
+    for (int kc = std::max<int>(map->min_key_code, 8); kc <= map->max_key_code; ++kc) {
+        const auto code = static_cast<KeyCode>(kc);
+        if (XkbKeyNumGroups(map, code) == 0) {
+            continue;
+        }
+        const int g = EffectiveGroup(map, code, group);
+        const XkbKeyTypeRec* type = XkbKeyKeyType(map, code, g);
+        PhysicalKey key;
+        key.evdev = static_cast<std::uint16_t>(kc - 8);
+        for (int level = 0; level < 4; ++level) {
+            if (level >= 2 && level3Mask == 0) {
+                break;
+            }
+            const int shiftLevel = LevelFor(type, masks[level]);
+            if (shiftLevel >= XkbKeyGroupWidth(map, code, g)) {
+                continue;
+            }
+            const auto sym = static_cast<std::uint32_t>(XkbKeySymEntry(map, code, shiftLevel, g));
+            key.keysyms[static_cast<std::size_t>(level)] = sym;
+            key.chars[static_cast<std::size_t>(level)] = xkb_keysym_to_utf32(sym);
+        }
+        description.keys.push_back(key);
+    }
+    return description;
+}
+
+} // namespace lantorvix

@@ -1,0 +1,98 @@
+#include "keys/x11/xtest_keyboard.h"
+
+#include "base/exception.h"
+#include "keys/x11/x_layout.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <utility>
+
+namespace lantorvix {
+
+void XTestKeyboard::DisplayCloser::operator()(_XDisplay* d) const
+{
+    XCloseDisplay(d);
+}
+
+XTestKeyboard::XTestKeyboard(const std::string& displayName, CodePage codePage, MessageBoxHandler messageBox,
+                             std::function<void()> pump)
+    : LinuxKeyboardBase(codePage, std::move(messageBox), std::move(pump))
+{
+    int major = XkbMajorVersion;
+    int minor = XkbMinorVersion;
+    int reason = 0;
+    int opcode = 0;
+    int errorBase = 0;
+    display_.reset(XkbOpenDisplay(displayName.empty() ? nullptr : displayName.c_str(), &xkbEventBase_,
+                                  &errorBase, &major, &minor, &reason));
+    if (!display_) {
+        throw Exception(reason == XkbOD_ConnectionRefused
+                            ? "Cannot open the X display \"" + displayName + "\""
+                            : "The X display \"" + displayName + "\" has no usable XKB extension");
+    }
+    int eventBase = 0;
+    if (!XQueryExtension(display_.get(), "XTEST", &opcode, &eventBase, &errorBase)) {
+        throw Exception("The X display \"" + displayName + "\" has no XTEST extension");
+    }
+    numLockMask_ = XkbKeysymToModifiers(display_.get(), XK_Num_Lock);
+    // Layout switches and new maps make the cached layout stale.
+    XkbSelectEvents(display_.get(), XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
+                    XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
+    XkbSelectEventDetails(display_.get(), XkbUseCoreKbd, XkbStateNotify, XkbGroupStateMask,
+                          XkbGroupStateMask);
+    XTestGrabControl(display_.get(), True);
+}
+
+XTestKeyboard::~XTestKeyboard() = default;
+
+void XTestKeyboard::TakeServerNotifications()
+{
+    Display* d = display_.get();
+    while (XEventsQueued(d, QueuedAfterReading) > 0) {
+        XEvent event;
+        XNextEvent(d, &event);
+        if (event.type == xkbEventBase_) {
+            layout_.reset();
+            numLockMask_ = XkbKeysymToModifiers(d, XK_Num_Lock);
+        }
+    }
+}
+
+const KeyLayout& XTestKeyboard::Layout()
+{
+    TakeServerNotifications();
+    if (!layout_) {
+        layout_.emplace(DescribeXServerLayout(display_.get()));
+    }
+    return *layout_;
+}
+
+void XTestKeyboard::EmitKey(std::uint16_t evdev, bool press)
+{
+    XTestFakeKeyEvent(display_.get(), static_cast<unsigned>(evdev) + 8, press ? True : False, CurrentTime);
+}
+
+void XTestKeyboard::Flush()
+{
+    XFlush(display_.get());
+}
+
+bool XTestKeyboard::NumLockState()
+{
+    XkbStateRec state{};
+    XkbGetState(display_.get(), XkbUseCoreKbd, &state);
+    return numLockMask_ != 0 && (state.locked_mods & numLockMask_) != 0;
+}
+
+void XTestKeyboard::SetNumLockState(bool on)
+{
+    if (numLockMask_ != 0) {
+        XkbLockModifiers(display_.get(), XkbUseCoreKbd, numLockMask_, on ? numLockMask_ : 0);
+        XFlush(display_.get());
+    }
+}
+
+} // namespace lantorvix
