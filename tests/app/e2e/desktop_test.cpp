@@ -1,0 +1,318 @@
+// The real `lantorvix` on a private X server with a tray host, reading the scanner
+// simulator's pseudo-terminal and typing into a receiver window through XTest.
+
+#include "child_process.h"
+#include "x_probe.h"
+
+#include "support/wait_until.h"
+#include "support/xvfb_server.h"
+
+#include <QColor>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace lantorvix::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const std::string kWindowTitle = "Lantorvix - Beállítások";
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class DesktopTest : public ::testing::Test {
+protected:
+    DesktopTest() : probe(xvfb.Display())
+    {
+        folder =
+            fs::temp_directory_path() / ("lantorvix-e2e-" + std::to_string(::getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        for (const char* sub : {"work", "runtime", "config", "xdg"}) {
+            fs::create_directories(folder / sub);
+        }
+        fs::permissions(folder / "runtime", fs::perms::owner_all, fs::perm_options::replace);
+        env = {{"DISPLAY", xvfb.Display()},
+               {"XDG_RUNTIME_DIR", (folder / "runtime").string()},
+               {"XDG_CONFIG_HOME", (folder / "config").string()},
+               {"XDG_CONFIG_DIRS", (folder / "xdg").string()},
+               {"QT_QPA_PLATFORM", "xcb"},
+               {"WAYLAND_DISPLAY", ""},
+               {"XDG_SESSION_TYPE", "x11"}};
+    }
+
+    ~DesktopTest() override
+    {
+        app.reset();
+        second.reset();
+        simulator.reset();
+        receiver.reset();
+        trayer.reset();
+        fs::remove_all(folder);
+    }
+
+    void StartTrayHost()
+    {
+        trayer = std::make_unique<ChildProcess>(
+            ChildProcess::Options{{"trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request",
+                                   "--height", "32", "--SetDockType", "false", "--SetPartialStrut", "false"},
+                                  env,
+                                  "",
+                                  false,
+                                  false});
+        ASSERT_TRUE(WaitUntil([&] { return probe.TrayHostRunning(); }, 15s))
+            << "trayer did not take the tray";
+    }
+
+    void StartReceiver()
+    {
+        receiver =
+            std::make_unique<ChildProcess>(ChildProcess::Options{{LANTORVIX_RECEIVER}, env, "", false, true});
+        ASSERT_EQ(receiver->ReadLine(20s), "ready");
+        const auto w = probe.WaitForWindowNamed("Lantorvix receiver", 15s);
+        ASSERT_TRUE(w);
+        receiverWindow = *w;
+    }
+
+    void StartSimulator()
+    {
+        simulator = std::make_unique<ChildProcess>(ChildProcess::Options{
+            {LANTORVIX_SIMULATOR, "--delay", "0", "--linger", "-1"}, env, "", true, true});
+        const auto path = simulator->ReadLine(10s);
+        ASSERT_TRUE(path && path->rfind("/dev/", 0) == 0);
+        ptyPath = *path;
+    }
+
+    void WriteIni(const std::string& scannerAndProgram)
+    {
+        std::ofstream(folder / "work" / "Lantorvix.ini")
+            << "[PORT]\nPortNum=NINCS\nPortName=" << ptyPath << "\nBaudRate=9600\n"
+            << scannerAndProgram;
+    }
+
+    std::unique_ptr<ChildProcess> StartProgram()
+    {
+        return std::make_unique<ChildProcess>(
+            ChildProcess::Options{{LANTORVIX_EXE}, env, (folder / "work").string(), false, false});
+    }
+
+    // The program in the tray with its port open.
+    void StartInTray(const std::string& scannerAndProgram)
+    {
+        StartTrayHost();
+        StartSimulator();
+        WriteIni(scannerAndProgram);
+        app = StartProgram();
+        ASSERT_TRUE(WaitUntil([&] { return probe.EmbeddedWindows("lantorvix").size() == 1; }, 20s))
+            << "no tray icon";
+    }
+
+    // Scans until one gets through: the port may still be settling right after the open.
+    void AwaitScannerLink()
+    {
+        probe.Focus(receiverWindow);
+        for (int attempt = 0; attempt < 40; ++attempt) {
+            simulator->Write("PROBE\n");
+            if (const auto line = receiver->ReadLine(500ms)) {
+                ASSERT_EQ(line->substr(line->size() - 7), "<ENTER>") << *line;
+                while (receiver->ReadLine(300ms)) {
+                }
+                return;
+            }
+        }
+        FAIL() << "no scan reached the receiver";
+    }
+
+    XProbe::Rect TrayIcon()
+    {
+        const auto icons = probe.EmbeddedWindows("lantorvix");
+        EXPECT_EQ(icons.size(), 1u);
+        return icons.empty() ? XProbe::Rect{} : probe.Geometry(icons.front());
+    }
+
+    void RightClickTrayIcon()
+    {
+        const auto r = TrayIcon();
+        probe.MoveTo(r.x + r.width / 2, r.y + r.height / 2);
+        probe.Click(3);
+    }
+
+    std::optional<XProbe::Window> AwaitMenu()
+    {
+        std::optional<XProbe::Window> menu;
+        WaitUntil(
+            [&] {
+                for (auto w : probe.TopLevelWindows("lantorvix")) {
+                    if (probe.WindowsNamed(kWindowTitle).empty() ||
+                        w != probe.WindowsNamed(kWindowTitle)[0]) {
+                        menu = w;
+                    }
+                }
+                return menu.has_value();
+            },
+            10s);
+        return menu;
+    }
+
+    XvfbServer xvfb;
+    XProbe probe;
+    fs::path folder;
+    std::map<std::string, std::string> env;
+    std::unique_ptr<ChildProcess> trayer, receiver, simulator, app, second;
+    XProbe::Window receiverWindow = 0;
+    std::string ptyPath;
+};
+
+TEST_F(DesktopTest, ScansArriveWholeAndInOrderWithEnter)
+{
+    StartReceiver();
+    StartInTray("[SCANNER]\nStopString=ENTER\n[PROGRAM]\nAddedString=ENTER\nDiscardNull=1\n");
+    EXPECT_TRUE(probe.WindowsNamed(kWindowTitle).empty()) << "with the port open the window stays hidden";
+    AwaitScannerLink();
+    const std::vector<std::string> codes = {"ABC123", "0042", "hello world", "x-1/2", "9780201633610"};
+    std::string burst;
+    for (const auto& c : codes) {
+        burst += c + "\n";
+    }
+    simulator->Write(burst);
+    const std::vector<std::string> expected = {"ABC123<ENTER>", "42<ENTER>", "hello world<ENTER>",
+                                               "x-1/2<ENTER>", "9780201633610<ENTER>"};
+    for (const auto& e : expected) {
+        EXPECT_EQ(receiver->ReadLine(10s), e);
+    }
+}
+
+TEST_F(DesktopTest, TabIsTypedAfterEachCode)
+{
+    StartReceiver();
+    StartInTray("[PROGRAM]\nAddedString=TAB\nDiscardNull=0\n");
+    probe.Focus(receiverWindow);
+    std::optional<std::string> first;
+    for (int attempt = 0; attempt < 40 && !first; ++attempt) {
+        simulator->Write("007\n");
+        first = receiver->ReadLine(500ms);
+    }
+    ASSERT_EQ(first, "007<TAB>");
+    while (receiver->ReadLine(300ms)) {
+    }
+    simulator->Write("A1\nB2\n");
+    EXPECT_EQ(receiver->ReadLine(10s), "A1<TAB>");
+    EXPECT_EQ(receiver->ReadLine(10s), "B2<TAB>");
+}
+
+TEST_F(DesktopTest, TrayMenuShowsTheWindowAndExitEndsTheProgram)
+{
+    StartInTray("");
+    RightClickTrayIcon();
+    auto menu = AwaitMenu();
+    ASSERT_TRUE(menu) << "the tray menu did not open";
+    auto m = probe.Geometry(*menu);
+    probe.MoveTo(m.x + m.width / 2, m.y + 12); // "Beállítások"
+    probe.Click(1);
+    ASSERT_TRUE(probe.WaitForWindowNamed(kWindowTitle, 10s)) << "the settings window was not shown";
+
+    RightClickTrayIcon();
+    menu = AwaitMenu();
+    ASSERT_TRUE(menu);
+    m = probe.Geometry(*menu);
+    probe.MoveTo(m.x + m.width / 2, m.y + m.height - 12); // "Kilépés"
+    probe.Click(1);
+    const auto question = probe.WaitForWindowNamed("Lantorvix", 10s);
+    ASSERT_TRUE(question) << "no exit question";
+    probe.Focus(*question);
+    probe.Key("Tab"); // from the default "No" to "Yes"
+    probe.Key("space");
+    EXPECT_EQ(app->Wait(15s), 0);
+    EXPECT_TRUE(WaitUntil([&] { return probe.EmbeddedWindows("lantorvix").empty(); }, 10s));
+}
+
+TEST_F(DesktopTest, SecondStartWarnsAndLeavesOneIcon)
+{
+    StartInTray("");
+    second = StartProgram();
+    const auto box = probe.WaitForWindowNamed("Lantorvix", 15s);
+    ASSERT_TRUE(box) << "no warning from the second copy";
+    EXPECT_EQ(probe.EmbeddedWindows("lantorvix").size(), 1u);
+    probe.Focus(*box);
+    probe.Key("Return");
+    EXPECT_EQ(second->Wait(15s), 0);
+    EXPECT_EQ(probe.EmbeddedWindows("lantorvix").size(), 1u);
+    EXPECT_TRUE(app->Running());
+}
+
+TEST_F(DesktopTest, ApplyWithAChangedStopStringWritesTheFileAndTheWindowHasItsGeometry)
+{
+    StartInTray("[SCANNER]\nStopString=ENTER\n");
+    const auto icon = TrayIcon();
+    probe.MoveTo(icon.x + icon.width / 2, icon.y + icon.height / 2);
+    probe.Click(1, 2);
+    const auto window = probe.WaitForWindowNamed(kWindowTitle, 10s);
+    ASSERT_TRUE(window) << "a double click did not show the window";
+    const auto g = probe.Geometry(*window);
+    EXPECT_EQ(g.width, 337);
+    EXPECT_EQ(g.height, 212);
+
+    const fs::path shot = fs::path(LANTORVIX_ARTIFACTS) / "settings_window_x11.png";
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            fs::remove(shot);
+            std::ostringstream id;
+            id << "0x" << std::hex << *window;
+            return RunProgram({"import", "-display", xvfb.Display(), "-window", id.str(), shot.string()},
+                              20) == 0;
+        },
+        20s));
+    QImage image(QString::fromStdString(shot.string()));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), QSize(337, 212));
+    const QColor face = image.pixelColor(3, 3);
+    // Every control's rectangle holds something drawn; the gaps between them are bare.
+    const QRect controls[] = {{0, 12, 169, 17},   {12, 48, 65, 21},   {88, 48, 65, 21},    {10, 80, 141, 9},
+                              {0, 100, 169, 17},  {32, 140, 105, 21}, {167, 16, 2, 145},   {168, 12, 169, 17},
+                              {184, 44, 129, 25}, {184, 84, 129, 17}, {198, 140, 105, 21}, {88, 184, 71, 25},
+                              {178, 184, 71, 25}, {304, 184, 33, 28}};
+    for (const QRect& r : controls) {
+        bool drawn = false;
+        for (int y = r.top(); y <= r.bottom() && !drawn; ++y) {
+            for (int x = r.left(); x <= r.right() && !drawn; ++x) {
+                drawn = image.pixelColor(x, y) != face;
+            }
+        }
+        EXPECT_TRUE(drawn) << "nothing drawn in " << r.x() << "," << r.y() << " " << r.width() << "x"
+                           << r.height();
+    }
+    for (const QPoint gap : {QPoint(82, 58), QPoint(160, 58), QPoint(90, 170), QPoint(320, 170),
+                             QPoint(5, 205), QPoint(168, 175)}) {
+        EXPECT_EQ(image.pixelColor(gap), face) << "something drawn at " << gap.x() << "," << gap.y();
+    }
+
+    // The keyboard walks the tab order to "Lezáró karakter" and picks "CR"; then "Alkalmaz".
+    probe.Focus(*window);
+    for (int i = 0; i < 6; ++i) {
+        probe.Key("Tab");
+    }
+    probe.Key("Down");
+    probe.MoveTo(g.x + 88 + 35, g.y + 184 + 12);
+    probe.Click(1);
+    const fs::path ini = folder / "work" / "Lantorvix.ini";
+    EXPECT_TRUE(WaitUntil([&] { return ReadFile(ini).find("StopString=CR") != std::string::npos; }, 10s))
+        << ReadFile(ini);
+    EXPECT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kWindowTitle).empty(); }, 10s))
+        << "the window stays after a successful Apply";
+    EXPECT_NE(ReadFile(ini).find("PortName=" + ptyPath), std::string::npos);
+}
+
+} // namespace
+} // namespace lantorvix::test

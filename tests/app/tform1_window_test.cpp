@@ -1,0 +1,279 @@
+// Start-up decisions, the exit, the tray, and Apply / Cancel of the settings window.
+
+#include "tform1_fixture.h"
+
+#include "app/program.h"
+
+namespace lantorvix::test {
+namespace {
+
+const char* const kPortError = "Hiba a port nyitásakor!";
+
+TEST_F(TForm1Test, StartWithoutConfiguredPortBringsTheWindowForwardWithoutAMessage)
+{
+    form->FormCreate();
+    EXPECT_FALSE(form->Connected());
+    EXPECT_TRUE(shell.boxes.empty());
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{"tray add", "foreground"}));
+    EXPECT_TRUE(shell.trayIcon);
+    EXPECT_FALSE(form->ScanTimedOut());
+}
+
+TEST_F(TForm1Test, StartWithAPresentPortOpensItWithTheStoredSpeed)
+{
+    WriteIni("[PORT]\nPortNum=3\nBaudRate=4800\n");
+    form->FormCreate();
+    ASSERT_TRUE(form->Connected());
+    const auto opens = device->Calls("Open");
+    ASSERT_EQ(opens.size(), 1u);
+    EXPECT_EQ(opens[0].text, "COM3");
+    const auto states = device->Calls("SetState");
+    ASSERT_FALSE(states.empty());
+    EXPECT_EQ(states.back().dcb->BaudRate, 4800u);
+    EXPECT_EQ(states.back().dcb->ByteSize, 8);
+    EXPECT_EQ(states.back().dcb->StopBits, 0);
+    EXPECT_EQ(form->ComPort().Events(), TComEvents{TComEvent::evRxChar});
+    EXPECT_TRUE(shell.boxes.empty());
+}
+
+TEST_F(TForm1Test, StartWithAPortThatFailsShowsTheErrorThenTheWindow)
+{
+    WriteIni("[PORT]\nPortNum=3\n");
+    form->FormCreate(); // creates the device; fail its next open
+    form->ComPort().Close();
+    device->Fail("Open", 5);
+    shell.boxes.clear();
+    shell.calls.clear();
+    form->OpenScannerPort();
+    EXPECT_FALSE(form->Connected());
+    ASSERT_EQ(shell.boxes.size(), 1u);
+    EXPECT_EQ(shell.boxes[0], (FakeShell::Box{kPortError, "Lantorvix", 16}));
+    EXPECT_EQ(shell.calls.back(), "foreground");
+}
+
+TEST_F(TForm1Test, ConfiguredPortNoLongerPresentSelectsNothingAndOpensNothing)
+{
+    WriteIni("[PORT]\nPortNum=8\n");
+    form->FormCreate();
+    EXPECT_EQ(shell.ItemIndex(ComboBox::cmbPort), 0);
+    EXPECT_FALSE(form->Connected());
+    EXPECT_TRUE(device->Calls("Open").empty());
+    EXPECT_TRUE(shell.boxes.empty());
+}
+
+TEST_F(TForm1Test, MissingTrayIsNoObstacle)
+{
+    shell.trayAvailable = false;
+    WriteIni("[PORT]\nPortNum=1\n");
+    form->FormCreate();
+    EXPECT_TRUE(form->Connected());
+    EXPECT_TRUE(shell.boxes.empty());
+}
+
+TEST_F(TForm1Test, ExitAsksAndOnlyYesEnds)
+{
+    StartWithPort();
+    form->Kilps1Click();
+    EXPECT_EQ(shell.boxes.back(), (FakeShell::Box{"Biztosan ki akar lépni?", "Lantorvix", 292}));
+    EXPECT_FALSE(shell.terminated);
+    EXPECT_TRUE(shell.trayIcon);
+
+    shell.answers = {DialogResult::idYes};
+    form->Kilps1Click();
+    EXPECT_EQ(std::vector<std::string>(shell.calls.end() - 3, shell.calls.end()),
+              (std::vector<std::string>{"tray remove", "process", "terminate"}));
+    EXPECT_TRUE(form->Terminated());
+    EXPECT_TRUE(form->Connected()) << "the port closes with the form";
+}
+
+TEST_F(TForm1Test, ClosingOnlyHidesTheWindowAndKeepsThePort)
+{
+    StartWithPort();
+    shell.ShowWindow();
+    shell.UserClose();
+    EXPECT_FALSE(shell.windowVisible);
+    EXPECT_TRUE(form->Connected());
+    TCloseAction action = TCloseAction::caFree;
+    form->FormClose(action);
+    EXPECT_EQ(action, TCloseAction::caNone);
+}
+
+TEST_F(TForm1Test, TrayNotificationsAndMenu)
+{
+    StartWithPort();
+    form->TrayIconNotify(TrayNotification::other);
+    EXPECT_TRUE(shell.calls.empty());
+    form->TrayIconNotify(TrayNotification::wmLButtonDblClk);
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{"foreground", "process", "show"}));
+    shell.calls.clear();
+    form->TrayIconNotify(TrayNotification::wmRButtonDown);
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{"foreground", "process", "tray menu"}));
+    shell.windowVisible = false;
+    form->Belltsok1Click();
+    EXPECT_TRUE(shell.windowVisible);
+    form->Image1Click();
+    EXPECT_EQ(shell.calls.back(), "url https://maker.example/");
+}
+
+TEST_F(TForm1Test, ApplyWithAPortReopensSavesWritesAutostartAndHides)
+{
+    StartWithPort();
+    shell.ShowWindow();
+    shell.UserSelect(ComboBox::cmbPort, 1); // COM1
+    shell.UserSelect(ComboBox::cmbBaud, 4); // 19200
+    shell.UserSelect(ComboBox::cmbStop, 1);
+    shell.SetChecked(CheckBox::ChkAutoRun, true);
+    device->ClearCalls();
+    shell.UserClick([](TForm1& f) { f.btnOKClick(); });
+    EXPECT_EQ(device->CallNames().front(), "SetEventMask") << "closed before reopening";
+    ASSERT_EQ(device->Calls("Open").size(), 1u);
+    EXPECT_EQ(device->Calls("Open")[0].text, "COM1");
+    EXPECT_EQ(device->Calls("SetState").back().dcb->BaudRate, 19200u);
+    EXPECT_TRUE(form->Connected());
+    const IniFile ini(system.settingsFile);
+    EXPECT_EQ(ini.ReadString("PORT", "PortNum", ""), "1");
+    EXPECT_EQ(ini.ReadString("PORT", "BaudRate", ""), "19200");
+    EXPECT_EQ(ini.ReadString("SCANNER", "StopString", ""), "CR");
+    EXPECT_EQ(system.autostart, system.exePath);
+    EXPECT_FALSE(shell.windowVisible);
+    EXPECT_TRUE(shell.boxes.empty());
+}
+
+TEST_F(TForm1Test, ApplyWithAPortThatFailsKeepsTheWindowAndTheOldFile)
+{
+    StartWithPort();
+    const std::string before = ReadIni();
+    shell.ShowWindow();
+    shell.UserSelect(ComboBox::cmbPort, 1);
+    device->Fail("Open", 5);
+    shell.UserClick([](TForm1& f) { f.btnOKClick(); });
+    EXPECT_FALSE(form->Connected());
+    EXPECT_EQ(shell.BoxTexts(), (std::vector<std::string>{kPortError}));
+    EXPECT_TRUE(shell.windowVisible);
+    EXPECT_EQ(ReadIni(), before);
+    EXPECT_FALSE(system.autostart.has_value());
+    EXPECT_EQ(form->Settings().PortName, "COM1") << "the choice stays";
+}
+
+TEST_F(TForm1Test, ApplyWithNoPortAsksFirst)
+{
+    StartWithPort();
+    const std::string before = ReadIni();
+    shell.ShowWindow();
+    shell.UserSelect(ComboBox::cmbPort, 0);
+    shell.UserClick([](TForm1& f) { f.btnOKClick(); }); // answered No
+    EXPECT_EQ(shell.boxes.back(),
+              (FakeShell::Box{"Nem adott meg portot!\r\nBiztos menteni akar?", "Lantorvix", 308}));
+    EXPECT_TRUE(form->Connected());
+    EXPECT_EQ(ReadIni(), before);
+    EXPECT_TRUE(shell.windowVisible);
+
+    shell.answers = {DialogResult::idYes};
+    shell.UserClick([](TForm1& f) { f.btnOKClick(); });
+    EXPECT_FALSE(form->Connected());
+    EXPECT_EQ(IniFile(system.settingsFile).ReadString("PORT", "PortNum", ""), "NINCS");
+    EXPECT_EQ(system.autostart, system.exePath);
+    EXPECT_FALSE(shell.windowVisible);
+}
+
+TEST_F(TForm1Test, CancelKeepsChoicesInMemoryOnly)
+{
+    StartWithPort();
+    const std::string before = ReadIni();
+    shell.ShowWindow();
+    shell.UserSelect(ComboBox::cmbStop, 1);
+    shell.UserClick([](TForm1& f) { f.btnCancelClick(); });
+    EXPECT_FALSE(shell.windowVisible);
+    EXPECT_EQ(form->Settings().StopString, "\r");
+    EXPECT_EQ(shell.ItemIndex(ComboBox::cmbStop), 1);
+    EXPECT_EQ(ReadIni(), before);
+    form->FormShow();
+    EXPECT_EQ(shell.ItemIndex(ComboBox::cmbStop), 1) << "showing does not reload";
+}
+
+TEST_F(TForm1Test, UnwritableSettingsFileStopsApplyInTheGeneralErrorBox)
+{
+    StartWithPort();
+    system.settingsFile = (folder / "missing-folder" / "Lantorvix.ini").string();
+    shell.ShowWindow();
+    shell.UserClick([](TForm1& f) { f.btnOKClick(); });
+    ASSERT_EQ(shell.boxes.size(), 1u);
+    EXPECT_EQ(shell.boxes[0].text, "Unable to write to " + system.settingsFile + ".");
+    EXPECT_EQ(shell.boxes[0].flags, mb::Error);
+    EXPECT_EQ(shell.boxes[0].caption, form->Title());
+    EXPECT_FALSE(system.autostart.has_value());
+    EXPECT_TRUE(shell.windowVisible);
+}
+
+TEST_F(TForm1Test, AutostartStoreThatCannotBeOpenedIsReportedAndApplyGoesOn)
+{
+    StartWithPort();
+    system.autostartWritable = false;
+    shell.ShowWindow();
+    shell.UserClick([](TForm1& f) { f.btnOKClick(); });
+    EXPECT_EQ(shell.boxes.back(),
+              (FakeShell::Box{"Hiba a regisztrációs adatbázis írásakor!", "Lantorvix", 16}));
+    EXPECT_FALSE(shell.windowVisible);
+}
+
+TEST_F(TForm1Test, AutostartValueThatCannotBeSetStopsApply)
+{
+    StartWithPort();
+    system.autostartSetFails = true;
+    shell.ShowWindow();
+    shell.UserClick([](TForm1& f) { f.btnOKClick(); });
+    ASSERT_EQ(shell.boxes.size(), 1u);
+    EXPECT_EQ(shell.boxes[0].text, "Failed to set data for '" + form->Title() + "'");
+    EXPECT_TRUE(shell.windowVisible);
+}
+
+TEST(ProgramEntry, SecondCopyShowsTheWarningAndCreatesNothing)
+{
+    FakeShell shell;
+    FakeSystem system;
+    system.singleInstanceFree = false;
+    RecordingKeyboard keyboard;
+    bool created = false;
+    const int rc = RunProgram(TForm1::Services{shell, system, keyboard,
+                                               [&] {
+                                                   created = true;
+                                                   return std::unique_ptr<TComPort>();
+                                               },
+                                               CodePage::cp1252, ""},
+                              [](TForm1*) {});
+    EXPECT_EQ(rc, 0);
+    EXPECT_FALSE(created);
+    ASSERT_EQ(shell.boxes.size(), 1u);
+    EXPECT_EQ(shell.boxes[0].text,
+              "A Lantorvix.exe már fut!\r\n\r\nA programot nem lehet több példányban indítani!\r\n");
+    EXPECT_EQ(shell.boxes[0].flags, 48u);
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{"box " + shell.boxes[0].text}));
+}
+
+TEST_F(TForm1Test, ProgramEntryShowsTheWindowOnlyWithoutAnOpenPort)
+{
+    FakeShell entryShell;
+    TForm1* attached = nullptr;
+    MainThreadDispatcher d;
+    auto run = [&] {
+        entryShell.calls.clear();
+        return RunProgram(
+            TForm1::Services{
+                entryShell, system, keyboard,
+                [&] { return std::make_unique<TComPort>(nullptr, std::make_unique<FakeCommDevice>(), &d); },
+                CodePage::cp1252, ""},
+            [&](TForm1* f) {
+                attached = f;
+                entryShell.Attach(f);
+            });
+    };
+    run();
+    EXPECT_EQ(entryShell.calls, (std::vector<std::string>{"tray add", "foreground", "show", "loop"}));
+    EXPECT_EQ(attached, nullptr);
+    WriteIni("[PORT]\nPortNum=1\n");
+    run();
+    EXPECT_EQ(entryShell.calls, (std::vector<std::string>{"tray add", "loop"}));
+}
+
+} // namespace
+} // namespace lantorvix::test
