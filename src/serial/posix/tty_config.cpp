@@ -18,7 +18,9 @@ void MakeRaw(struct termios2& t)
     t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     t.c_cflag |= CREAD | CLOCAL;
-    t.c_cc[VMIN] = 0;
+    // MIN 1: an empty non-blocking read then fails with EAGAIN; with MIN 0 it would return 0,
+    // which is how a hung-up tty answers.
+    t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
 }
 

@@ -154,7 +154,9 @@ TEST_F(PosixDevice, EventCharacterNullDiscardAndEightyPercentMark)
     ASSERT_TRUE(device->SetState(dcb));
     ASSERT_TRUE(device->SetupQueues(10, 10));
     ASSERT_TRUE(device->SetEventMask(ev::RXCHAR | ev::RXFLAG | ev::RX80FULL));
-    pty.Write(std::string("12\0" "34567\r", 9));
+    pty.Write(std::string("12\0"
+                          "34567\r",
+                          9));
     std::uint32_t seen = 0;
     auto stop = device->CreateStopSignal();
     ASSERT_TRUE(test::WaitUntil([&] {
@@ -229,17 +231,18 @@ TEST_F(PosixDevice, ControlBlocksTheLineCannotCarryAreRefusedWithInvalidParamete
         std::uint8_t size, parity, stop;
         bool ok;
     };
-    const Case cases[] = {{9600, 8, 0, 0, true},   {31250, 8, 2, 0, true},  {256000, 7, 3, 2, true},
-                          {14400, 5, 4, 1, true},  {0, 8, 0, 0, false},     {9600, 9, 0, 0, false},
-                          {9600, 4, 0, 0, false},  {9600, 8, 5, 0, false},  {9600, 8, 0, 3, false},
-                          {9600, 5, 0, 2, false},  {9600, 8, 0, 1, false}};
+    const Case cases[] = {{9600, 8, 0, 0, true},  {31250, 8, 2, 0, true}, {256000, 7, 3, 2, true},
+                          {14400, 5, 4, 1, true}, {0, 8, 0, 0, false},    {9600, 9, 0, 0, false},
+                          {9600, 4, 0, 0, false}, {9600, 8, 5, 0, false}, {9600, 8, 0, 3, false},
+                          {9600, 5, 0, 2, false}, {9600, 8, 0, 1, false}};
     for (const Case& c : cases) {
         Dcb dcb = DefaultDcb();
         dcb.BaudRate = c.baud;
         dcb.ByteSize = c.size;
         dcb.Parity = c.parity;
         dcb.StopBits = c.stop;
-        EXPECT_EQ(device->SetState(dcb), c.ok) << c.baud << " " << int(c.size) << int(c.parity) << int(c.stop);
+        EXPECT_EQ(device->SetState(dcb), c.ok)
+            << c.baud << " " << int(c.size) << int(c.parity) << int(c.stop);
         if (!c.ok) {
             EXPECT_EQ(device->LastError(), oserr::INVALID_PARAMETER);
         }

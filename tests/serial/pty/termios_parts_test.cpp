@@ -73,28 +73,63 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FilterCase{"plain", kPlain, Bytes({'a', 0, 'b'}), {}, Bytes({'a', 0, 'b'}), ev::RXCHAR, 0},
         FilterCase{"doubled_ff", kPlain, Bytes({0xFF, 0xFF, 1}), {}, Bytes({0xFF, 1}), ev::RXCHAR, 0},
-        FilterCase{"event_char", kPlain, Bytes({'x', 0x7E}), {}, Bytes({'x', 0x7E}), ev::RXCHAR | ev::RXFLAG, 0},
-        FilterCase{"break", kPlain, Bytes({'a', 0xFF, 0, 0}), {}, Bytes({'a'}), ev::RXCHAR | ev::BREAK, ce::BREAK},
+        FilterCase{
+            "event_char", kPlain, Bytes({'x', 0x7E}), {}, Bytes({'x', 0x7E}), ev::RXCHAR | ev::RXFLAG, 0},
+        FilterCase{
+            "break", kPlain, Bytes({'a', 0xFF, 0, 0}), {}, Bytes({'a'}), ev::RXCHAR | ev::BREAK, ce::BREAK},
         FilterCase{"only_break", kPlain, Bytes({0xFF, 0, 0}), {}, {}, ev::BREAK, ce::BREAK},
-        FilterCase{"framing_error_unchecked_parity", kPlain, Bytes({0xFF, 0, 'q'}), {}, Bytes({'q'}),
-                   ev::RXCHAR | ev::ERR, ce::FRAME},
-        FilterCase{"parity_error_checked", Settings(false, true, false, 0, 0x7E), Bytes({0xFF, 0, 'q'}), {},
-                   Bytes({'q'}), ev::RXCHAR | ev::ERR, ce::RXPARITY},
-        FilterCase{"parity_error_replaced", Settings(false, true, true, '?', 0x7E), Bytes({0xFF, 0, 'q'}), {},
-                   Bytes({'?'}), ev::RXCHAR | ev::ERR, ce::RXPARITY},
+        FilterCase{"framing_error_unchecked_parity",
+                   kPlain,
+                   Bytes({0xFF, 0, 'q'}),
+                   {},
+                   Bytes({'q'}),
+                   ev::RXCHAR | ev::ERR,
+                   ce::FRAME},
+        FilterCase{"parity_error_checked",
+                   Settings(false, true, false, 0, 0x7E),
+                   Bytes({0xFF, 0, 'q'}),
+                   {},
+                   Bytes({'q'}),
+                   ev::RXCHAR | ev::ERR,
+                   ce::RXPARITY},
+        FilterCase{"parity_error_replaced",
+                   Settings(false, true, true, '?', 0x7E),
+                   Bytes({0xFF, 0, 'q'}),
+                   {},
+                   Bytes({'?'}),
+                   ev::RXCHAR | ev::ERR,
+                   ce::RXPARITY},
         FilterCase{"counted_parity_unchecked_is_plain_data", kPlain, Bytes({0xFF, 0, 'q'}),
                    Counted(false, true, false), Bytes({'q'}), ev::RXCHAR, 0},
         FilterCase{"counted_frame_on_nul_is_not_break", Settings(false, true, true, '?', 0x7E),
-                   Bytes({0xFF, 0, 0}), Counted(true, false, false), Bytes({'?'}), ev::RXCHAR | ev::ERR, ce::FRAME},
-        FilterCase{"counted_break", Settings(false, true, false, 0, 0x7E), Bytes({0xFF, 0, 0}),
-                   Counted(false, false, true), {}, ev::BREAK, ce::BREAK},
-        FilterCase{"discard_null", Settings(true, false, false, 0, 0x7E), Bytes({0, 'a', 0, 0}), {}, Bytes({'a'}),
-                   ev::RXCHAR, 0},
-        FilterCase{"discard_null_only_nuls", Settings(true, false, false, 0, 0x7E), Bytes({0, 0}), {}, {}, 0, 0},
-        FilterCase{"nul_event_char", Settings(false, false, false, 0, 0), Bytes({0}), {}, Bytes({0}),
-                   ev::RXCHAR | ev::RXFLAG, 0},
-        FilterCase{"stray_mark_keeps_both", kPlain, Bytes({0xFF, 'z'}), {}, Bytes({0xFF, 'z'}), ev::RXCHAR, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+                   Bytes({0xFF, 0, 0}), Counted(true, false, false), Bytes({'?'}), ev::RXCHAR | ev::ERR,
+                   ce::FRAME},
+        FilterCase{"counted_break",
+                   Settings(false, true, false, 0, 0x7E),
+                   Bytes({0xFF, 0, 0}),
+                   Counted(false, false, true),
+                   {},
+                   ev::BREAK,
+                   ce::BREAK},
+        FilterCase{"discard_null",
+                   Settings(true, false, false, 0, 0x7E),
+                   Bytes({0, 'a', 0, 0}),
+                   {},
+                   Bytes({'a'}),
+                   ev::RXCHAR,
+                   0},
+        FilterCase{
+            "discard_null_only_nuls", Settings(true, false, false, 0, 0x7E), Bytes({0, 0}), {}, {}, 0, 0},
+        FilterCase{"nul_event_char",
+                   Settings(false, false, false, 0, 0),
+                   Bytes({0}),
+                   {},
+                   Bytes({0}),
+                   ev::RXCHAR | ev::RXFLAG,
+                   0},
+        FilterCase{
+            "stray_mark_keeps_both", kPlain, Bytes({0xFF, 'z'}), {}, Bytes({0xFF, 'z'}), ev::RXCHAR, 0}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 TEST(ReceiveFilter, JoinsMarksSplitAcrossReads)
 {
@@ -155,15 +190,15 @@ INSTANTIATE_TEST_SUITE_P(
                       PlanCase{"interval_only", {20, 0, 0, 0, 0}, 8, false, false, -1, 20},
                       PlanCase{"first_byte", {kOnes, kOnes, 200, 0, 0}, 8, false, true, 200, -1},
                       PlanCase{"ones_interval_with_total", {kOnes, 0, 300, 0, 0}, 8, false, false, 300, -1},
-                      PlanCase{"total_beyond_32_bits", {0, kOnes, 5, 0, 0}, 4, false, false,
-                               4LL * kOnes + 5, -1}),
-    [](const auto& info) { return std::string(info.param.name); });
+                      PlanCase{
+                          "total_beyond_32_bits", {0, kOnes, 5, 0, 0}, 4, false, false, 4LL * kOnes + 5, -1}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 TEST(WinErrorFromErrno, MapsToTheCodesWindowsUsesForTheSameFailure)
 {
     const std::pair<int, int> table[] = {
-        {ENOENT, 2}, {ENODEV, 2}, {ENXIO, 2},   {ENOTDIR, 3}, {EMFILE, 4},  {EACCES, 5},
-        {EBUSY, 5},  {EWOULDBLOCK, 5}, {EPERM, 5}, {EBADF, 6}, {ENOMEM, 8}, {EINVAL, 87},
+        {ENOENT, 2}, {ENODEV, 2},      {ENXIO, 2},  {ENOTDIR, 3},        {EMFILE, 4},     {EACCES, 5},
+        {EBUSY, 5},  {EWOULDBLOCK, 5}, {EPERM, 5},  {EBADF, 6},          {ENOMEM, 8},     {EINVAL, 87},
         {ENOTTY, 1}, {ECANCELED, 995}, {EIO, 1117}, {ENAMETOOLONG, 206}, {EHOSTDOWN, 31},
     };
     for (const auto& [error, code] : table) {

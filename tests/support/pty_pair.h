@@ -1,0 +1,64 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace lantorvix::test {
+
+// A pseudo-terminal pair standing in for a serial device: the test plays the line on the
+// master while the code under test opens the slave by its path, like a tty. Closing the
+// master simulates unplugging the device.
+//
+// Thread-safety: one owner; Write and Read may run on a helper thread while the owner waits.
+class PtyPair {
+public:
+    PtyPair();
+    ~PtyPair();
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+
+    // The slave's absolute path (e.g. "/dev/pts/7"), a valid port name on Linux.
+    const std::string& SlavePath() const { return slavePath_; }
+    int MasterFd() const { return master_; }
+    bool MasterOpen() const { return master_ >= 0; }
+
+    // Writes all bytes on the master, waiting while the slave's input is full. Throws
+    // std::runtime_error when not everything went out within the bound.
+    void Write(std::string_view bytes, std::chrono::milliseconds bound = std::chrono::seconds(20));
+    void Write(const void* data, std::size_t size,
+               std::chrono::milliseconds bound = std::chrono::seconds(20));
+    // Reads what the slave side sent until nothing more came for quiet (or bound passed).
+    std::string Read(std::chrono::milliseconds quiet = std::chrono::milliseconds(50),
+                     std::chrono::milliseconds bound = std::chrono::seconds(5));
+
+    // Hangs the line up: the slave sees the device go away.
+    void CloseMaster();
+
+private:
+    int master_ = -1;
+    std::string slavePath_;
+};
+
+// Another process that holds a device open the way a second program would: exclusively
+// (flock) and with TIOCEXCL. Releases it when destroyed.
+class DeviceHeldElsewhere {
+public:
+    explicit DeviceHeldElsewhere(const std::string& path);
+    ~DeviceHeldElsewhere();
+    DeviceHeldElsewhere(const DeviceHeldElsewhere&) = delete;
+    DeviceHeldElsewhere& operator=(const DeviceHeldElsewhere&) = delete;
+
+private:
+    void Release();
+
+    int child_ = -1;
+    int release_ = -1; // closing it lets the child end
+};
+
+// The bytes 0..255 repeated, then shuffled by a fixed rule: every value, 0x00 and 0xFF
+// included, in an order no line discipline leaves alone by accident.
+std::string TestPattern(std::size_t size);
+
+} // namespace lantorvix::test
