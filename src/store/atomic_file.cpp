@@ -34,7 +34,9 @@ fs::path TemporaryBeside(const fs::path& target)
 {
     static thread_local std::mt19937_64 random{std::random_device{}()};
     const auto suffix = std::to_string(random() & 0xFFFFFFFFFFull);
-    return target.parent_path() / ("." + target.filename().string() + "." + suffix + ".tmp");
+    std::string name = ".";
+    name.append(target.filename().string()).append(".").append(suffix).append(".tmp");
+    return target.parent_path() / name;
 }
 } // namespace
 

@@ -164,7 +164,8 @@ void IniDocument::SetValue(std::string_view section, std::string_view key, std::
     section = Trim(section);
     key = Trim(key);
     const std::string_view br = LineBreak();
-    const std::string entry = std::string(key) + "=" + std::string(value);
+    std::string entry(key);
+    entry.append("=").append(value);
     const auto headers = SectionHeaders(section);
     for (const std::size_t header : headers) {
         for (std::size_t i = header + 1; i < SectionEnd(header); ++i) {
@@ -192,9 +193,9 @@ void IniDocument::SetValue(std::string_view section, std::string_view key, std::
         const Line& after = lines_[last];
         const bool broken = after.next > after.end; // the line has its own line break
         if (broken) {
-            Replace(after.next, after.next, entry + std::string(br));
+            Replace(after.next, after.next, entry.append(br));
         } else {
-            Replace(after.next, after.next, std::string(br) + entry + std::string(br));
+            Replace(after.next, after.next, std::string(br).append(entry).append(br));
         }
         return;
     }
@@ -202,7 +203,7 @@ void IniDocument::SetValue(std::string_view section, std::string_view key, std::
     if (!text_.empty() && text_.back() != '\n' && text_ != kBom) {
         added += br;
     }
-    added += "[" + std::string(section) + "]" + std::string(br) + entry + std::string(br);
+    added.append("[").append(section).append("]").append(br).append(entry).append(br);
     Replace(text_.size(), text_.size(), added);
 }
 
@@ -245,8 +246,8 @@ bool IniDocument::RemoveSection(std::string_view section)
 
 bool IniDocument::IsValidSectionName(std::string_view name)
 {
-    name = Trim(name);
-    return !name.empty() && !HasLineBreak(name) && name.find(']') == std::string_view::npos;
+    // An empty name is allowed: "[]" reads back as the section "".
+    return !HasLineBreak(name) && name.find(']') == std::string_view::npos;
 }
 
 bool IniDocument::IsValidKeyName(std::string_view name)

@@ -110,6 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "[A]\r\nk=1\r\n[B]\r\nj=2\r\n"},
         EditCase{"section added after a last line without newline", "[A]\nk=1", "B", "j", "2",
                  "[A]\nk=1\n[B]\nj=2\n"},
+        EditCase{"unnamed section", "[A]\nk=1\n[]\n", "", "k", "2", "[A]\nk=1\n[]\nk=2\n"},
         EditCase{"first of duplicate keys changed", "[A]\nk=1\nk=2\n", "A", "k", "9", "[A]\nk=9\nk=2\n"},
         EditCase{"BOM kept", "\xEF\xBB\xBF[A]\nk=1\n", "A", "k", "2", "\xEF\xBB\xBF[A]\nk=2\n"},
         EditCase{"junk kept byte for byte", Bytes("\x01\xFE\xFF junk\n[A]\n\x7F\x80=\n"), "A", "k", "v",
@@ -140,7 +141,7 @@ TEST(IniDocumentTest, RefusesNamesThatWouldBreakLines)
 {
     EXPECT_TRUE(IniDocument::IsValidSectionName("PORT"));
     EXPECT_FALSE(IniDocument::IsValidSectionName("A]B"));
-    EXPECT_FALSE(IniDocument::IsValidSectionName("  "));
+    EXPECT_TRUE(IniDocument::IsValidSectionName(""));
     EXPECT_TRUE(IniDocument::IsValidKeyName("Parity.Check"));
     EXPECT_FALSE(IniDocument::IsValidKeyName("a=b"));
     EXPECT_FALSE(IniDocument::IsValidKeyName("[x"));

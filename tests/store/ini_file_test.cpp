@@ -160,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, IniRefusedWriteTest,
                          testing::Values(RefusedWrite{"A", "k", "1\n[B]"}, RefusedWrite{"A", "k", "x\ry"},
                                          RefusedWrite{"A", "k=j", "1"}, RefusedWrite{"A", "", "1"},
                                          RefusedWrite{"A", "[k", "1"}, RefusedWrite{"A]", "k", "1"},
-                                         RefusedWrite{"", "k", "1"}, RefusedWrite{"A\nB", "k", "1"}));
+                                         RefusedWrite{"A", "  ", "1"}, RefusedWrite{"A\nB", "k", "1"}));
 
 TEST_F(IniFileTest, DamagedFilesNeverStopReadingOrWriting)
 {

@@ -99,10 +99,10 @@ std::string SerializeRegistryValues(const std::vector<RegistryValue>& values)
     std::string out;
     for (const auto& value : values) {
         if (const auto* text = std::get_if<std::string>(&value.data)) {
-            out += "sz\t" + Escape(value.name) + "\t" + Escape(*text) + "\n";
+            out.append("sz\t").append(Escape(value.name)).append("\t").append(Escape(*text)).append("\n");
         } else {
-            out += "dword\t" + Escape(value.name) + "\t" +
-                   std::to_string(std::get<std::int32_t>(value.data)) + "\n";
+            out.append("dword\t").append(Escape(value.name)).append("\t");
+            out.append(std::to_string(std::get<std::int32_t>(value.data))).append("\n");
         }
     }
     return out;

@@ -140,7 +140,7 @@ bool RegistryStore::DeleteKey(std::string_view key)
         if (RegEnumKeyExA(handle, 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
             break;
         }
-        if (!DeleteKey(path + "\\" + std::string(name, length))) {
+        if (!DeleteKey(std::string(path).append("\\").append(name, length))) {
             break;
         }
     }
