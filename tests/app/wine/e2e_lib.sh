@@ -1,0 +1,216 @@
+#!/usr/bin/env bash
+# The stage of the Lantorvix end-to-end tests under Wine, sourced by each scenario:
+# - a per-run Wine prefix, copied from the build tree's prefix ($LANTORVIX_WINEPREFIX);
+# - a private Xvfb with a tray host (trayer), into which Wine docks its tray icons;
+# - the scanner simulator on a pseudo-terminal, mapped to COM5 (HKLM\Software\Wine\Ports,
+#   then a Wine restart, so that Wine itself makes dosdevices/com5 and the serialcomm value);
+# - a program folder holding Lantorvix.exe, its catalogues and the scenario's Lantorvix.ini;
+# - the helpers typing_target.exe (records the characters it receives) and gui_probe.exe.
+# Needs LANTORVIX_WIN_BUILD_DIR (the MinGW tree), LANTORVIX_WINEPREFIX and
+# LANTORVIX_SCANNER_SIM; screenshots go to $LANTORVIX_ARTIFACTS.
+set -euo pipefail
+
+: "${LANTORVIX_WIN_BUILD_DIR:?}" "${LANTORVIX_WINEPREFIX:?}" "${LANTORVIX_SCANNER_SIM:?}"
+e2e_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+e2e_support=$(cd "$e2e_here/../../support" && pwd)
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+wine_bin=$(command -v wine || command -v wine64)
+probe_exe=$LANTORVIX_WIN_BUILD_DIR/tests/app/wine/gui_probe.exe
+target_exe=$LANTORVIX_WIN_BUILD_DIR/tests/app/wine/typing_target.exe
+program_exe=$LANTORVIX_WIN_BUILD_DIR/src/app/Lantorvix.exe
+artifacts=${LANTORVIX_ARTIFACTS:-$PWD/test-artifacts}
+e2e_failures=0
+e2e_pids=()
+
+# --- checks ------------------------------------------------------------------------------
+
+pass() { echo "ok   - $1"; }
+fail() {
+  echo "FAIL - $1"
+  e2e_failures=$((e2e_failures + 1))
+}
+# expect_eq <what> <expected> <actual>
+expect_eq() {
+  if [ "$2" == "$3" ]; then
+    pass "$1"
+  else
+    fail "$1"
+    printf '       expected: %q\n       actual:   %q\n' "$2" "$3"
+  fi
+}
+# check <what> <command...>: the command's success
+check() {
+  if "${@:2}"; then pass "$1"; else fail "$1"; fi
+}
+# wait_until <seconds> <command...>: for conditions that nothing signals (X windows,
+# another process's files); looks again every tenth of a second until the bound.
+wait_until() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    if [ "$SECONDS" -ge "$deadline" ]; then
+      "$@"
+      return
+    fi
+    sleep 0.1
+  done
+}
+# Ends the scenario: prints the summary line and exits non-zero when a check failed.
+e2e_finish() {
+  echo "e2e: $e2e_failures failed"
+  [ "$e2e_failures" -eq 0 ]
+}
+
+# --- stage -------------------------------------------------------------------------------
+
+e2e_teardown() {
+  set +e
+  local pid
+  for pid in "${e2e_pids[@]}"; do
+    kill "$pid" 2>/dev/null
+  done
+  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+    wineserver -k >/dev/null 2>&1
+    wineserver -w >/dev/null 2>&1
+  fi
+  for pid in "${e2e_pids[@]}"; do
+    wait "$pid" 2>/dev/null
+  done
+  exec 7>&- 2>/dev/null
+  [ -n "${e2e_run:-}" ] && rm -rf "$e2e_run"
+}
+
+# e2e_setup <scenario>: everything but the program itself.
+e2e_setup() {
+  e2e_name=$1
+  for f in "$program_exe" "$probe_exe" "$target_exe" "$LANTORVIX_SCANNER_SIM"; do
+    [ -e "$f" ] || { echo "missing $f" >&2; exit 1; }
+  done
+  mkdir -p "$artifacts"
+  e2e_run=$(mktemp -d "${TMPDIR:-/tmp}/lantorvix-e2e.XXXXXX")
+  trap e2e_teardown EXIT
+
+  # The per-run prefix: a copy of the build tree's one. The system DLLs are only read, so
+  # they are hard links; everything Wine writes (registry, ini files, users) is copied.
+  WINEPREFIX=$LANTORVIX_WINEPREFIX "$e2e_support/wine-prefix.sh"
+  export WINEPREFIX=$e2e_run/prefix
+  mkdir -p "$WINEPREFIX/drive_c/windows"
+  (cd "$LANTORVIX_WINEPREFIX" && find . -mindepth 1 -maxdepth 1 ! -name drive_c ! -name '*.lock' \
+     -exec cp -a {} "$WINEPREFIX/" \;)
+  (cd "$LANTORVIX_WINEPREFIX/drive_c" && find . -mindepth 1 -maxdepth 1 ! -name windows \
+     -exec cp -a {} "$WINEPREFIX/drive_c/" \;)
+  (cd "$LANTORVIX_WINEPREFIX/drive_c/windows" && find . -mindepth 1 -maxdepth 1 ! -name system32 \
+     -exec cp -a {} "$WINEPREFIX/drive_c/windows/" \;)
+  cp -al "$LANTORVIX_WINEPREFIX/drive_c/windows/system32" "$WINEPREFIX/drive_c/windows/system32"
+
+  # Display with a tray host.
+  local fifo=$e2e_run/xvfb.fifo number=""
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
+  e2e_pids+=($!)
+  read -r -t 20 number <"$fifo" || true
+  [ -n "$number" ] || { echo "Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=":$number"
+  trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel --height 24 \
+    --SetDockType true >/dev/null 2>&1 &
+  e2e_pids+=($!)
+  wait_until 10 tray_panel >/dev/null || { echo "trayer did not start" >&2; exit 1; }
+
+  # The scanner: codes written to fd 7 are sent, each with CR LF, once COM5 is opened.
+  mkfifo "$e2e_run/codes"
+  "$LANTORVIX_SCANNER_SIM" --terminator "${E2E_TERMINATOR:-crlf}" --interval 100 --linger -1 \
+    <"$e2e_run/codes" >"$e2e_run/sim.out" 2>"$e2e_run/sim.err" &
+  e2e_pids+=($!)
+  exec 7>"$e2e_run/codes"
+  wait_until 10 test -s "$e2e_run/sim.out" || { echo "simulator did not start" >&2; exit 1; }
+  e2e_pty=$(head -n 1 "$e2e_run/sim.out")
+  map_com_port 5 "$e2e_pty"
+
+  # The program folder.
+  e2e_app=$e2e_run/app
+  mkdir -p "$e2e_app"
+  cp "$program_exe" "$e2e_app/"
+  if [ -d "$(dirname "$program_exe")/locale" ]; then
+    cp -r "$(dirname "$program_exe")/locale" "$e2e_app/"
+  fi
+  e2e_app_win=$(winepath -w "$e2e_app/Lantorvix.exe" 2>/dev/null)
+}
+
+# map_com_port <n> <device>: COMn on a Unix device, as Wine's mount manager sees it.
+map_com_port() {
+  "$wine_bin" reg add 'HKLM\Software\Wine\Ports' /v "COM$1" /d "$2" /f >/dev/null 2>&1
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+}
+
+# --- programs ----------------------------------------------------------------------------
+
+# probe <args...>: gui_probe.exe, its output with Windows line ends removed.
+probe() {
+  "$wine_bin" "$probe_exe" "$@" 2>/dev/null | tr -d '\r'
+  return "${PIPESTATUS[0]}"
+}
+
+# start_target: the focused window that records what it is typed.
+start_target() {
+  e2e_typed=$e2e_run/typed.txt
+  "$wine_bin" "$target_exe" "$(winepath -w "$e2e_typed")" >/dev/null 2>&1 &
+  e2e_target_pid=$!
+  e2e_pids+=("$e2e_target_pid")
+  wait_until 20 test -e "$e2e_typed"
+  probe wait-window LantorvixTypingTarget visible 20000 >/dev/null
+}
+
+typed() { cat "$e2e_typed" 2>/dev/null; }
+typed_is() { [ "$(typed | od -An -c)" == "$(printf '%s' "$1" | od -An -c)" ]; }
+
+# start_program: Lantorvix.exe in its folder; its pid in e2e_program_pid.
+start_program() {
+  (cd "$e2e_app" && exec "$wine_bin" "$e2e_app/Lantorvix.exe") >"$e2e_run/program.log" 2>&1 &
+  e2e_program_pid=$!
+  e2e_pids+=("$e2e_program_pid")
+}
+
+running() { kill -0 "$1" 2>/dev/null; }
+ended() { ! running "$1"; }
+
+# send_code <code>: one scan from the simulator.
+send_code() { printf '%s\n' "$1" >&7; }
+
+# --- tray --------------------------------------------------------------------------------
+
+tray_panel() { xwininfo -root -tree 2>/dev/null | awk '/\("panel" "trayer"\)/ {print $1; exit}' | grep .; }
+# The icons docked in the tray host: "<x> <y> <width> <height>" (absolute) per icon.
+tray_icons() {
+  local panel
+  panel=$(tray_panel) || return 0
+  xwininfo -tree -id "$panel" 2>/dev/null | awk '/"explorer.exe"/ {
+      split($0, a, ")"); n = split(a[length(a)], g, /[ x+]+/);
+      # geometry WxH+x+y +absx+absy
+      print g[n-1], g[n], g[2], g[3] }'
+}
+tray_icon_count() { tray_icons | grep -c . || true; }
+tray_has_icons() { [ "$(tray_icon_count)" -eq "$1" ]; }
+# tray_click <button> <count>: clicks the middle of the (only) tray icon.
+tray_click() {
+  local x y w h
+  read -r x y w h < <(tray_icons | head -n 1)
+  xdotool mousemove $((x + w / 2)) $((y + h / 2)) click --repeat "$2" --delay 80 "$1"
+}
+
+# --- registry and files ------------------------------------------------------------------
+
+run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+# The autostart value's data, or nothing when it is absent.
+autostart_value() {
+  "$wine_bin" reg query "$run_key" /v Lantorvix 2>/dev/null | tr -d '\r' |
+    awk '$1 == "Lantorvix" && $2 == "REG_SZ" { sub(/^[ \t]*Lantorvix[ \t]+REG_SZ[ \t]+/, ""); print }'
+}
+serialcomm_has_com5() {
+  "$wine_bin" reg query 'HKLM\Hardware\Devicemap\Serialcomm' 2>/dev/null | tr -d '\r' | grep -q 'COM5$'
+}
+ini_value() { # ini_value <section> <key>
+  tr -d '\r' <"$e2e_app/Lantorvix.ini" | awk -v s="[$1]" -v k="$2" '
+    /^\[/ { in_s = ($0 == s) } in_s && index($0, k "=") == 1 { print substr($0, length(k) + 2) }'
+}
