@@ -7,6 +7,10 @@
 #include <functional>
 #include <string_view>
 
+// windows.h maps these two names onto its A/W functions; here they are member names.
+#undef VkKeyScan
+#undef MapVirtualKey
+
 namespace lantorvix {
 
 // Key-event flags, as keybd_event takes them.

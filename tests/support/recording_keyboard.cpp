@@ -104,7 +104,15 @@ std::string RecordingKeyboard::TypedText() const
         const bool ctrl = down.count(vk::kControl) != 0;
         const bool alt = down.count(vk::kMenu) != 0;
         if (ctrl || alt) {
-            out += std::string("<") + (ctrl ? "^" : "") + (alt ? "%" : "") + std::to_string(e.vk) + ">";
+            out += '<';
+            if (ctrl) {
+                out += '^';
+            }
+            if (alt) {
+                out += '%';
+            }
+            out += std::to_string(e.vk);
+            out += '>';
         } else if (e.vk == vk::kReturn) {
             out += '\n';
         } else if (const auto it = reverse.find(
@@ -112,7 +120,9 @@ std::string RecordingKeyboard::TypedText() const
                    it != reverse.end()) {
             out += static_cast<char>(it->second);
         } else {
-            out += "<" + std::to_string(e.vk) + ">";
+            out += '<';
+            out += std::to_string(e.vk);
+            out += '>';
         }
     }
     return out;

@@ -1,6 +1,8 @@
 #include "keys/win32/win32_keyboard.h"
 
 #include <windows.h>
+#undef VkKeyScan
+#undef MapVirtualKey
 
 #include <string>
 #include <utility>
