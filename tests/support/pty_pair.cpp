@@ -160,14 +160,4 @@ void DeviceHeldElsewhere::Release()
     }
 }
 
-std::string TestPattern(std::size_t size)
-{
-    std::string pattern(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) {
-        // 167 is odd, so each run of 256 holds every byte value once.
-        pattern[i] = static_cast<char>((i * 167 + i / 256) & 0xFF);
-    }
-    return pattern;
-}
-
 } // namespace lantorvix::test

@@ -57,8 +57,16 @@ private:
     int release_ = -1; // closing it lets the child end
 };
 
-// The bytes 0..255 repeated, then shuffled by a fixed rule: every value, 0x00 and 0xFF
-// included, in an order no line discipline leaves alone by accident.
-std::string TestPattern(std::size_t size);
+// Every byte value, 0x00 and 0xFF included, in each run of 256, in an order that no line
+// discipline leaves alone by accident. Header-only so the Windows test programs share it.
+inline std::string TestPattern(std::size_t size)
+{
+    std::string pattern(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        // 167 is odd, so each run of 256 holds every byte value once.
+        pattern[i] = static_cast<char>((i * 167 + i / 256) & 0xFF);
+    }
+    return pattern;
+}
 
 } // namespace lantorvix::test
