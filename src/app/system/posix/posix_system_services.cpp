@@ -1,0 +1,203 @@
+#include "app/system/posix/posix_system_services.h"
+
+#include "app/system/posix/desktop_entry.h"
+#include "app/system/posix/sysfs_serial_ports.h"
+#include "base/exception.h"
+#include "base/resource_strings.h"
+#include "store/atomic_file.h"
+#include "store/store_text.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lantorvix {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path AbsoluteFromEnv(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] == '/' ? fs::path(value) : fs::path();
+}
+
+// Holds the lock file open (and so locked) until destroyed; fd -1 holds nothing.
+class LockFileGuard final : public SingleInstanceGuard {
+public:
+    explicit LockFileGuard(int fd) : fd_(fd) {}
+    ~LockFileGuard() override
+    {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    LockFileGuard(const LockFileGuard&) = delete;
+    LockFileGuard& operator=(const LockFileGuard&) = delete;
+
+private:
+    int fd_;
+};
+
+class DesktopAutostart final : public AutostartStore {
+public:
+    DesktopAutostart(fs::path dir, bool writable) : dir_(std::move(dir)), writable_(writable) {}
+
+    std::string Read(std::string_view name) override
+    {
+        const auto text = store::ReadWholeFile(File(name));
+        return text ? desktop::ExecCommand(*text) : std::string();
+    }
+
+    void Write(std::string_view name, std::string_view data) override
+    {
+        const auto entry = desktop::AutostartEntry(name, data);
+        if (!writable_ || !entry || !ValidName(name) || !store::WriteWholeFile(File(name), *entry)) {
+            Fail(name);
+        }
+        std::error_code ec;
+        fs::permissions(File(name),
+                        fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                            fs::perms::others_read,
+                        fs::perm_options::replace, ec);
+    }
+
+    void Remove(std::string_view name) override
+    {
+        std::error_code ec;
+        if (!writable_ || !ValidName(name)) {
+            Fail(name);
+        }
+        fs::remove(File(name), ec);
+        if (ec && ec != std::errc::no_such_file_or_directory) {
+            Fail(name);
+        }
+    }
+
+private:
+    static bool ValidName(std::string_view name)
+    {
+        return !name.empty() && name.find('/') == std::string_view::npos && name != "." && name != "..";
+    }
+    fs::path File(std::string_view name) const { return dir_ / (std::string(name) + ".desktop"); }
+    [[noreturn]] static void Fail(std::string_view name)
+    {
+        throw Exception(store::Message(res::SFailedToSetData, name));
+    }
+
+    fs::path dir_;
+    bool writable_;
+};
+
+} // namespace
+
+PosixSystemPaths PosixSystemPaths::FromEnvironment()
+{
+    PosixSystemPaths paths;
+    std::error_code ec;
+    paths.runtimeDir = AbsoluteFromEnv("XDG_RUNTIME_DIR");
+    if (paths.runtimeDir.empty() || !fs::is_directory(paths.runtimeDir, ec)) {
+        paths.runtimeDir = fs::temp_directory_path(ec);
+    }
+    std::string configDirs;
+    if (const char* dirs = std::getenv("XDG_CONFIG_DIRS")) {
+        configDirs = dirs;
+    }
+    const std::string first = configDirs.substr(0, configDirs.find(':'));
+    paths.autostartDir =
+        (first.empty() || first.front() != '/' ? fs::path("/etc/xdg") : fs::path(first)) / "autostart";
+    paths.sysfsRoot = "/sys";
+    paths.workingDir = ".";
+    paths.configHome = AbsoluteFromEnv("XDG_CONFIG_HOME");
+    if (paths.configHome.empty()) {
+        const fs::path home = AbsoluteFromEnv("HOME");
+        paths.configHome = home.empty() ? fs::temp_directory_path(ec) : home / ".config";
+    }
+    paths.selfExe = "/proc/self/exe";
+    return paths;
+}
+
+PosixSystemServices::PosixSystemServices(PosixSystemPaths paths) : paths_(std::move(paths)) {}
+
+std::unique_ptr<SingleInstanceGuard> PosixSystemServices::AcquireSingleInstance(std::string_view name)
+{
+    const fs::path file = paths_.runtimeDir / std::string(name);
+    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        return std::make_unique<LockFileGuard>(-1);
+    }
+    int rc;
+    do {
+        rc = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        const bool held = errno == EWOULDBLOCK;
+        ::close(fd);
+        return held ? nullptr : std::make_unique<LockFileGuard>(-1);
+    }
+    return std::make_unique<LockFileGuard>(fd);
+}
+
+std::unique_ptr<AutostartStore> PosixSystemServices::OpenAutostart(AutostartAccess access)
+{
+    std::error_code ec;
+    const fs::path& dir = paths_.autostartDir;
+    if (access == AutostartAccess::ReadOnly) {
+        // A folder that does not exist yet holds no entries.
+        if (fs::exists(dir, ec) && !fs::is_directory(dir, ec)) {
+            return nullptr;
+        }
+        return std::make_unique<DesktopAutostart>(dir, false);
+    }
+    fs::create_directories(dir, ec);
+    if (!fs::is_directory(dir, ec) || ::access(dir.c_str(), W_OK | X_OK) != 0) {
+        return nullptr;
+    }
+    return std::make_unique<DesktopAutostart>(dir, true);
+}
+
+std::vector<SerialPortEntry> PosixSystemServices::EnumerateSerialPorts(std::string_view configuredPort)
+{
+    auto ports = ListSysfsSerialPorts(paths_.sysfsRoot);
+    struct stat st {};
+    const std::string configured(configuredPort);
+    if (!configured.empty() && configured.front() == '/' && ::stat(configured.c_str(), &st) == 0 &&
+        S_ISCHR(st.st_mode)) {
+        ports.push_back({configured, configured});
+    }
+    std::sort(ports.begin(), ports.end(), [](const SerialPortEntry& a, const SerialPortEntry& b) {
+        return store::LessIgnoreCase(a.valueName, b.valueName);
+    });
+    return ports;
+}
+
+std::string PosixSystemServices::ExecutablePath()
+{
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink(paths_.selfExe, ec);
+    return ec ? std::string() : exe.string();
+}
+
+std::string PosixSystemServices::SettingsFilePath(std::string_view fileName)
+{
+    std::error_code ec;
+    const fs::path local = paths_.workingDir / std::string(fileName);
+    if (fs::exists(local, ec)) {
+        return local.string();
+    }
+    const fs::path folder = paths_.configHome / "Lantorvix";
+    fs::create_directories(folder, ec);
+    return (folder / std::string(fileName)).string();
+}
+
+std::unique_ptr<SystemServices> CreatePlatformSystemServices()
+{
+    return std::make_unique<PosixSystemServices>(PosixSystemPaths::FromEnvironment());
+}
+
+} // namespace lantorvix

@@ -1,0 +1,213 @@
+#include "app/system/posix/posix_system_services.h"
+
+#include "base/exception.h"
+#include "store/file_bytes.h"
+#include "store/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace lantorvix {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kMutex = "QV_LantorvixMutex";
+
+class PosixServicesTest : public testing::Test {
+protected:
+    PosixServicesTest()
+    {
+        paths = PosixSystemPaths::FromEnvironment();
+        paths.runtimeDir = dir.Path() / "run";
+        paths.autostartDir = dir.Path() / "xdg" / "autostart";
+        paths.workingDir = dir.Path() / "cwd";
+        paths.configHome = dir.Path() / "config";
+        fs::create_directories(paths.runtimeDir);
+        fs::create_directories(paths.workingDir);
+    }
+
+    test::TempDir dir;
+    PosixSystemPaths paths;
+};
+
+// A child process that takes the lock, reports through a pipe, and then waits to be killed.
+pid_t StartLockHolder(const PosixSystemPaths& paths, int& reportFd)
+{
+    int fds[2];
+    if (pipe(fds) != 0) {
+        return -1;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        PosixSystemServices services(paths);
+        auto guard = services.AcquireSingleInstance(kMutex);
+        const char result = guard ? 'Y' : 'N';
+        (void)!write(fds[1], &result, 1);
+        for (;;) {
+            pause();
+        }
+    }
+    close(fds[1]);
+    reportFd = fds[0];
+    return child;
+}
+
+char ReadReport(int fd)
+{
+    pollfd p{fd, POLLIN, 0};
+    char c = '?';
+    if (poll(&p, 1, 10000) == 1 && read(fd, &c, 1) == 1) {
+        return c;
+    }
+    return '?';
+}
+
+TEST_F(PosixServicesTest, SecondProcessIsRefusedUntilTheFirstDies)
+{
+    int report = -1;
+    const pid_t holder = StartLockHolder(paths, report);
+    ASSERT_GT(holder, 0);
+    ASSERT_EQ(ReadReport(report), 'Y');
+    close(report);
+
+    PosixSystemServices services(paths);
+    EXPECT_EQ(services.AcquireSingleInstance(kMutex), nullptr);
+    EXPECT_TRUE(fs::exists(paths.runtimeDir / kMutex));
+
+    kill(holder, SIGKILL); // no chance to clean up: the abandoned-mutex case
+    int status = 0;
+    ASSERT_EQ(waitpid(holder, &status, 0), holder);
+    auto guard = services.AcquireSingleInstance(kMutex);
+    ASSERT_NE(guard, nullptr);
+
+    // While this process holds it, another process is refused; after release it is free.
+    const pid_t second = StartLockHolder(paths, report);
+    ASSERT_GT(second, 0);
+    EXPECT_EQ(ReadReport(report), 'N');
+    close(report);
+    kill(second, SIGKILL);
+    waitpid(second, &status, 0);
+    guard.reset();
+    EXPECT_NE(services.AcquireSingleInstance(kMutex), nullptr);
+}
+
+TEST_F(PosixServicesTest, ALockThatCannotBeMadeDoesNotRefuseStartUp)
+{
+    paths.runtimeDir = dir.Path() / "absent";
+    PosixSystemServices services(paths);
+    auto first = services.AcquireSingleInstance(kMutex);
+    EXPECT_NE(first, nullptr);
+}
+
+TEST_F(PosixServicesTest, AutostartEntryIsWrittenReadAndRemoved)
+{
+    PosixSystemServices services(paths);
+    auto reader = services.OpenAutostart(AutostartAccess::ReadOnly);
+    ASSERT_NE(reader, nullptr) << "a folder that does not exist yet reads as empty";
+    EXPECT_EQ(reader->Read("Lantorvix"), "");
+
+    auto writer = services.OpenAutostart(AutostartAccess::ReadWrite);
+    ASSERT_NE(writer, nullptr);
+    writer->Write("Lantorvix", "/opt/Lantorvix App/lantorvix");
+    const fs::path file = paths.autostartDir / "Lantorvix.desktop";
+    const std::string text = test::ReadBytes(file.string());
+    EXPECT_NE(text.find("Exec=\"/opt/Lantorvix App/lantorvix\"\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Type=Application\n"), std::string::npos) << text;
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                  fs::perms::others_read);
+    EXPECT_EQ(services.OpenAutostart(AutostartAccess::ReadOnly)->Read("Lantorvix"),
+              "/opt/Lantorvix App/lantorvix");
+
+    writer->Remove("Lantorvix");
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_NO_THROW(writer->Remove("Lantorvix"));
+    EXPECT_EQ(reader->Read("Lantorvix"), "");
+}
+
+TEST_F(PosixServicesTest, AutostartFailures)
+{
+    PosixSystemServices services(paths);
+    // A read-only store refuses changes with the registry's message.
+    try {
+        services.OpenAutostart(AutostartAccess::ReadOnly)->Write("Lantorvix", "/x");
+        FAIL() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_EQ(std::string(e.what()), "Failed to set data for 'Lantorvix'");
+    }
+    // A command that would break the entry's lines is refused, nothing written.
+    auto writer = services.OpenAutostart(AutostartAccess::ReadWrite);
+    ASSERT_NE(writer, nullptr);
+    EXPECT_THROW(writer->Write("Lantorvix", "/x\nExec=/bin/sh"), Exception);
+    EXPECT_FALSE(fs::exists(paths.autostartDir / "Lantorvix.desktop"));
+    // A folder that cannot be made: the store cannot be opened for writing (nor read).
+    paths.autostartDir = dir.Path() / "file-not-folder";
+    test::WriteBytes(paths.autostartDir.string(), "x");
+    PosixSystemServices blocked(paths);
+    EXPECT_EQ(blocked.OpenAutostart(AutostartAccess::ReadWrite), nullptr);
+    EXPECT_EQ(blocked.OpenAutostart(AutostartAccess::ReadOnly), nullptr);
+}
+
+TEST_F(PosixServicesTest, SettingsFileInTheWorkingDirectoryElseInTheConfigFolder)
+{
+    PosixSystemServices services(paths);
+    const fs::path fallback = paths.configHome / "Lantorvix" / "Lantorvix.ini";
+    EXPECT_EQ(services.SettingsFilePath("Lantorvix.ini"), fallback.string());
+    EXPECT_TRUE(fs::is_directory(fallback.parent_path())) << "created so that a first save can succeed";
+    test::WriteBytes((paths.workingDir / "Lantorvix.ini").string(), "[PORT]\n");
+    EXPECT_EQ(services.SettingsFilePath("Lantorvix.ini"), (paths.workingDir / "Lantorvix.ini").string());
+}
+
+TEST_F(PosixServicesTest, ExecutablePathIsThisTestProgram)
+{
+    const std::string exe = PosixSystemServices(PosixSystemPaths::FromEnvironment()).ExecutablePath();
+    ASSERT_FALSE(exe.empty());
+    EXPECT_EQ(exe.front(), '/');
+    EXPECT_EQ(fs::path(exe).filename(), "system_tests");
+    EXPECT_TRUE(fs::is_regular_file(exe));
+}
+
+struct EnvCase {
+    const char* configDirs; // nullptr: unset
+    const char* runtimeDir; // nullptr: unset
+    const char* autostart;
+    bool runtimeIsTemp;
+};
+
+class PosixPathsTest : public testing::TestWithParam<EnvCase> {};
+
+TEST_P(PosixPathsTest, PlacesFollowTheEnvironment)
+{
+    const auto set = [](const char* name, const char* value) {
+        value != nullptr ? setenv(name, value, 1) : unsetenv(name);
+    };
+    const char* oldDirs = std::getenv("XDG_CONFIG_DIRS");
+    const char* oldRun = std::getenv("XDG_RUNTIME_DIR");
+    const std::string savedDirs = oldDirs ? oldDirs : "", savedRun = oldRun ? oldRun : "";
+    set("XDG_CONFIG_DIRS", GetParam().configDirs);
+    set("XDG_RUNTIME_DIR", GetParam().runtimeDir);
+    const auto paths = PosixSystemPaths::FromEnvironment();
+    set("XDG_CONFIG_DIRS", oldDirs ? savedDirs.c_str() : nullptr);
+    set("XDG_RUNTIME_DIR", oldRun ? savedRun.c_str() : nullptr);
+    EXPECT_EQ(paths.autostartDir, fs::path(GetParam().autostart));
+    EXPECT_EQ(paths.runtimeDir,
+              GetParam().runtimeIsTemp ? fs::temp_directory_path() : fs::path(GetParam().runtimeDir));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PosixPathsTest,
+                         testing::Values(EnvCase{nullptr, nullptr, "/etc/xdg/autostart", true},
+                                         EnvCase{"", "/", "/etc/xdg/autostart", false},
+                                         EnvCase{"/opt/xdg:/etc/xdg", "/", "/opt/xdg/autostart", false},
+                                         EnvCase{"relative:/etc/xdg", "/absent-runtime-dir",
+                                                 "/etc/xdg/autostart", true}));
+
+} // namespace
+} // namespace lantorvix

@@ -1,0 +1,115 @@
+#include "app/system/posix/posix_system_services.h"
+#include "app/system/posix/sysfs_serial_ports.h"
+
+#include "store/file_bytes.h"
+#include "store/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <unistd.h>
+
+namespace lantorvix {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A sysfs tree shaped like the kernel's: class/tty/<name> links into devices/, and a
+// "device" link in the tty's folder when hardware is behind it.
+class FakeSysfs {
+public:
+    explicit FakeSysfs(const fs::path& root) : root_(root)
+    {
+        fs::create_directories(root_ / "class" / "tty");
+    }
+
+    void AddTty(const std::string& devicePath, const std::string& name, bool withDevice,
+                const char* type = nullptr)
+    {
+        const fs::path ttyDir = root_ / "devices" / devicePath / "tty" / name;
+        fs::create_directories(ttyDir);
+        if (withDevice) {
+            fs::create_directory_symlink(fs::path("../.."), ttyDir / "device");
+        }
+        if (type != nullptr) {
+            test::WriteBytes((ttyDir / "type").string(), type);
+        }
+        fs::create_directory_symlink(fs::relative(ttyDir, root_ / "class" / "tty"),
+                                     root_ / "class" / "tty" / name);
+    }
+
+private:
+    fs::path root_;
+};
+
+class SysfsPortsTest : public testing::Test {
+protected:
+    SysfsPortsTest()
+    {
+        FakeSysfs sysfs(dir.Path());
+        sysfs.AddTty("virtual", "tty0", false);
+        sysfs.AddTty("virtual", "console", false);
+        sysfs.AddTty("platform/serial8250", "ttyS0", true, "4\n");
+        sysfs.AddTty("platform/serial8250", "ttyS1", true, "0\n");
+        sysfs.AddTty("pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/ttyUSB0", "ttyUSB0", true);
+        sysfs.AddTty("pci0000:00/0000:00:14.0/usb1/1-3/1-3:1.0", "ttyACM0", true);
+        sysfs.AddTty("pnp0/00:05", "TTYX9", true, "1");
+    }
+
+    PosixSystemServices Services()
+    {
+        PosixSystemPaths paths = PosixSystemPaths::FromEnvironment();
+        paths.sysfsRoot = dir.Path();
+        return PosixSystemServices(paths);
+    }
+
+    test::TempDir dir;
+};
+
+TEST_F(SysfsPortsTest, ListsTtysWithADeviceSortedByPathIgnoringCase)
+{
+    const auto ports = Services().EnumerateSerialPorts("COM1");
+    std::vector<std::pair<std::string, std::string>> got;
+    for (const auto& p : ports) {
+        got.emplace_back(p.valueName, p.portName);
+    }
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"/sys/devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/ttyUSB0/tty/ttyUSB0", "ttyUSB0"},
+        {"/sys/devices/pci0000:00/0000:00:14.0/usb1/1-3/1-3:1.0/tty/ttyACM0", "ttyACM0"},
+        {"/sys/devices/platform/serial8250/tty/ttyS0", "ttyS0"},
+        {"/sys/devices/pnp0/00:05/tty/TTYX9", "TTYX9"},
+    };
+    EXPECT_EQ(got, expected);
+}
+
+TEST_F(SysfsPortsTest, ConfiguredCharacterDeviceByAbsolutePathIsListedToo)
+{
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const std::string pts = ptsname(master);
+    const auto ports = Services().EnumerateSerialPorts(pts);
+    close(master);
+    ASSERT_EQ(ports.size(), 5u);
+    EXPECT_EQ(ports[0].valueName, pts) << "\"/dev/...\" sorts before \"/sys/...\"";
+    EXPECT_EQ(ports[0].portName, pts);
+
+    const std::string regular = dir.File("not-a-device");
+    test::WriteBytes(regular, "x");
+    for (const std::string& configured :
+         {regular, std::string("ttyS0"), std::string("/dev/absent-tty"), std::string()}) {
+        EXPECT_EQ(Services().EnumerateSerialPorts(configured).size(), 4u) << configured;
+    }
+}
+
+TEST(SysfsPortsEmptyTest, MissingTreeGivesNoPorts)
+{
+    test::TempDir dir;
+    EXPECT_TRUE(ListSysfsSerialPorts(dir.Path() / "absent").empty());
+}
+
+} // namespace
+} // namespace lantorvix
