@@ -21,6 +21,8 @@ struct StateDeleter {
     void operator()(xkb_state* s) const { xkb_state_unref(s); }
 };
 
+constexpr xkb_keycode_t kRightAltKeycode = 100 + 8;
+
 const char* OrNull(const std::string& s)
 {
     return s.empty() ? nullptr : s.c_str();
@@ -85,6 +87,8 @@ LayoutDescription DescribeXkbLayout(const XkbNames& names)
     if (!context) {
         throw Exception("Cannot create an XKB context");
     }
+    // A layout that does not compile is reported by the exception below.
+    xkb_context_set_log_level(context.get(), XKB_LOG_LEVEL_CRITICAL);
     const xkb_rule_names rmlvo{OrNull(names.rules), OrNull(names.model), OrNull(names.layout),
                                OrNull(names.variant), OrNull(names.options)};
     std::unique_ptr<xkb_keymap, KeymapDeleter> keymap(
@@ -99,15 +103,15 @@ LayoutDescription DescribeXkbLayout(const XkbNames& names)
 
     LayoutDescription description;
     xkb_mod_mask_t level3Mask = 0;
-    for (xkb_keycode_t kc = first; kc <= last && kc >= 8; ++kc) {
+    // The AltGr key: right Alt when it selects the third level, else the first key that does.
+    for (xkb_keycode_t kc = first; kc <= last; ++kc) {
         const xkb_keysym_t* syms = nullptr;
-        if (xkb_keymap_key_get_syms_by_level(map, kc, 0, 0, &syms) == 1 &&
-            syms[0] == XKB_KEY_ISO_Level3_Shift) {
+        if (kc >= 8 && kc <= 255 && xkb_keymap_key_get_syms_by_level(map, kc, 0, 0, &syms) == 1 &&
+            syms[0] == XKB_KEY_ISO_Level3_Shift && (!description.level3Key || kc == kRightAltKeycode)) {
             std::unique_ptr<xkb_state, StateDeleter> state(xkb_state_new(map));
             xkb_state_update_key(state.get(), kc, XKB_KEY_DOWN);
             level3Mask = xkb_state_serialize_mods(state.get(), XKB_STATE_MODS_DEPRESSED);
             description.level3Key = static_cast<std::uint16_t>(kc - 8);
-            break;
         }
     }
     const xkb_mod_index_t shiftIndex = xkb_keymap_mod_get_index(map, XKB_MOD_NAME_SHIFT);

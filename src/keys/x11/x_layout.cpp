@@ -16,6 +16,8 @@ struct KeyboardFree {
     void operator()(XkbDescPtr xkb) const { XkbFreeKeyboard(xkb, 0, True); }
 };
 
+constexpr int kRightAltKeycode = 100 + 8;
+
 // The shift level a key type gives for a set of real modifiers.
 int LevelFor(const XkbKeyTypeRec* type, unsigned mods)
 {
@@ -62,14 +64,14 @@ LayoutDescription DescribeXServerLayout(Display* display)
 
     LayoutDescription description;
     unsigned level3Mask = 0;
+    // The AltGr key: right Alt when it selects the third level, else the first key that does.
     for (int kc = map->min_key_code; kc <= map->max_key_code; ++kc) {
         const auto code = static_cast<KeyCode>(kc);
         if (XkbKeyNumGroups(map, code) > 0 &&
             XkbKeySymEntry(map, code, 0, EffectiveGroup(map, code, group)) == XK_ISO_Level3_Shift &&
-            map->map->modmap[kc] != 0) {
+            map->map->modmap[kc] != 0 && (!description.level3Key || kc == kRightAltKeycode)) {
             level3Mask = map->map->modmap[kc];
             description.level3Key = static_cast<std::uint16_t>(kc - 8);
-            break;
         }
     }
     const unsigned masks[4] = {0, ShiftMask, level3Mask, ShiftMask | level3Mask};

@@ -1,0 +1,194 @@
+#include "base/exception.h"
+#include "keys/linux/xkb_names_layout.h"
+#include "keys/linux_keyboard.h"
+#include "keys/send_keys.h"
+#include "keys/uinput/uinput_keyboard.h"
+
+#include <gtest/gtest.h>
+#include <linux/input.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace lantorvix {
+namespace {
+
+using KeyEvents = std::vector<std::pair<int, int>>; // (key code, 1 press / 0 release)
+
+// Runs SendKeys on a uinput keyboard whose events go into a pipe, and reads them back.
+struct PipeRun {
+    KeyEvents keys;
+    bool synAfterEveryKey = true;
+    std::vector<std::string> boxes;
+    bool numLockAfter = false;
+};
+
+PipeRun TypeIntoPipe(const std::string& layout, const std::string& text)
+{
+    int fds[2];
+    EXPECT_EQ(::pipe(fds), 0);
+    PipeRun run;
+    {
+        UinputKeyboard keyboard(
+            UinputDevice::FromStream(fds[1]),
+            KeyLayout(DescribeXkbLayout({"evdev", "pc105", layout, "", ""})), CodePage::cp1250,
+            [&](std::string_view box, std::string_view) { run.boxes.emplace_back(box); }, {});
+        SendKeys(keyboard, text, false);
+        run.numLockAfter = keyboard.IsNumLockOn();
+    } // closes the write end
+    std::vector<input_event> events;
+    input_event e;
+    while (::read(fds[0], &e, sizeof e) == static_cast<ssize_t>(sizeof e)) {
+        events.push_back(e);
+    }
+    ::close(fds[0]);
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        if (events[i].type == EV_KEY) {
+            run.keys.emplace_back(events[i].code, events[i].value);
+            run.synAfterEveryKey = run.synAfterEveryKey && i + 1 < events.size() &&
+                                   events[i + 1].type == EV_SYN && events[i + 1].code == SYN_REPORT;
+        } else if (events[i].type != EV_SYN) {
+            ADD_FAILURE() << "unexpected event type " << events[i].type;
+        }
+    }
+    return run;
+}
+
+struct StreamCase {
+    std::string name;
+    std::string layout;
+    std::string text;
+    KeyEvents keys;
+    std::vector<std::string> boxes = {};
+};
+
+class UinputStream : public ::testing::TestWithParam<StreamCase> {};
+
+TEST_P(UinputStream, KernelReceivesThesePhysicalKeys)
+{
+    const auto run = TypeIntoPipe(GetParam().layout, GetParam().text);
+    EXPECT_EQ(run.keys, GetParam().keys);
+    EXPECT_TRUE(run.synAfterEveryKey);
+    EXPECT_EQ(run.boxes, GetParam().boxes);
+}
+
+// Key codes: 28 Enter, 29 left Ctrl, 42 left Shift, 44 Z, 21 Y, 41 grave, 47 V, 56 left
+// Alt, 86 the key left of Z, 100 right Alt (AltGr on the Hungarian layout), 102 Home.
+INSTANTIATE_TEST_SUITE_P(
+    Uinput, UinputStream,
+    ::testing::Values(
+        StreamCase{"UsY", "us", "y", {{21, 1}, {21, 0}}},
+        StreamCase{"UsShiftedZAndEnter", "us", "Z~", {{42, 1}, {44, 1}, {44, 0}, {42, 0}, {28, 1}, {28, 0}}},
+        StreamCase{"UsHomeTwice", "us", "{HOME 2}", {{102, 1}, {102, 0}, {102, 1}, {102, 0}}},
+        StreamCase{"UsCtrlAltWithoutAltGrLevel",
+                   "us",
+                   "^%v",
+                   {{29, 1}, {56, 1}, {47, 1}, {47, 0}, {29, 0}, {56, 0}}},
+        StreamCase{"UsUntypeable", "us", "\xED", {}, {"Invalid KeyName"}},
+        StreamCase{"HuY", "hu", "y", {{44, 1}, {44, 0}}}, StreamCase{"HuZero", "hu", "0", {{41, 1}, {41, 0}}},
+        StreamCase{"HuIAcute", "hu", "\xED", {{86, 1}, {86, 0}}},
+        // Ctrl+Alt for a key with an AltGr level becomes AltGr around that key only.
+        StreamCase{"HuAtSignThroughAltGr",
+                   "hu",
+                   "@",
+                   {{29, 1},
+                    {56, 1},
+                    {29, 0},
+                    {56, 0},
+                    {100, 1},
+                    {47, 1},
+                    {47, 0},
+                    {100, 0},
+                    {29, 1},
+                    {56, 1},
+                    {29, 0},
+                    {56, 0}}}),
+    [](const auto& param) { return param.param.name; });
+
+TEST(Uinput, NumLockIsToggledByTheKeyAndTracked)
+{
+    auto run = TypeIntoPipe("us", "{NUMLOCK}");
+    EXPECT_EQ(run.keys, (KeyEvents{{69, 1}, {69, 0}}));
+    EXPECT_TRUE(run.numLockAfter);
+    run = TypeIntoPipe("us", "{NUMLOCK}{NUMLOCK 4}");
+    EXPECT_EQ(run.keys, (KeyEvents{{69, 1}, {69, 0}, {69, 1}, {69, 0}}));
+    EXPECT_FALSE(run.numLockAfter);
+}
+
+TEST(Uinput, MissingDeviceNodeSaysHowToGetAccess)
+{
+    const std::string path = ::testing::TempDir() + "/no-uinput-here";
+    try {
+        UinputDevice::Create(path);
+        FAIL() << "opened " << path;
+    } catch (const Exception& e) {
+        const std::string message = e.what();
+        for (const char* part :
+             {path.c_str(), "No such file", "modprobe uinput", "\"input\" group", "KERNEL==\"uinput\""}) {
+            EXPECT_NE(message.find(part), std::string::npos) << part << " missing in: " << message;
+        }
+    }
+}
+
+TEST(Uinput, DeviceThatIsNotUinputIsRefusedClearly)
+{
+    // /dev/null opens but refuses the uinput set-up requests.
+    try {
+        UinputDevice::Create("/dev/null");
+        FAIL() << "/dev/null taken for a uinput node";
+    } catch (const Exception& e) {
+        EXPECT_NE(std::string(e.what()).find("uinput keyboard"), std::string::npos) << e.what();
+    }
+}
+
+struct BackendCase {
+    std::map<std::string, std::string> env;
+    std::string display;
+    KeyboardBackend expected;
+};
+
+class Backends : public ::testing::TestWithParam<BackendCase> {};
+
+TEST_P(Backends, XTestOnlyForReachableNonWaylandSessions)
+{
+    const auto& c = GetParam();
+    const auto env = [&](const char* name) {
+        const auto it = c.env.find(name);
+        return it == c.env.end() ? std::string() : it->second;
+    };
+    EXPECT_EQ(PreferredKeyboardBackend(env, c.display), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Linux, Backends,
+    ::testing::Values(
+        BackendCase{{{"DISPLAY", ":0"}}, "", KeyboardBackend::xtest},
+        BackendCase{{}, ":3", KeyboardBackend::xtest},
+        BackendCase{{{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}}, "", KeyboardBackend::uinput},
+        BackendCase{{{"DISPLAY", ":0"}, {"XDG_SESSION_TYPE", "wayland"}}, "", KeyboardBackend::uinput},
+        BackendCase{{{"XDG_SESSION_TYPE", "x11"}}, "", KeyboardBackend::uinput},
+        BackendCase{{}, "", KeyboardBackend::uinput}));
+
+TEST(Linux, WithoutDisplayAndUinputTheErrorNamesBoth)
+{
+    LinuxKeyboardOptions options;
+    options.display = ":987654"; // nothing listens there
+    options.uinputPath = ::testing::TempDir() + "/no-uinput-here";
+    options.uinputLayout.layout = "us";
+    ::unsetenv("WAYLAND_DISPLAY");
+    ::unsetenv("XDG_SESSION_TYPE");
+    try {
+        CreateLinuxKeyboard(options);
+        FAIL() << "a keyboard without display and uinput";
+    } catch (const Exception& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find("X display \":987654\""), std::string::npos) << message;
+        EXPECT_NE(message.find("no-uinput-here"), std::string::npos) << message;
+    }
+}
+
+} // namespace
+} // namespace lantorvix
