@@ -1,7 +1,6 @@
 #include "app/program.h"
 
 #include "app/app_texts.h"
-#include "app/system/system_services.h"
 
 namespace lantorvix {
 

@@ -4,7 +4,6 @@
 
 #include "app/app_texts.h"
 #include "app/general_error.h"
-#include "app/system/system_services.h"
 #include "serial/com_port.h"
 
 #include <optional>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/app_settings.h"
+#include "app/app_system.h"
 #include "app/modifier_guard.h"
 #include "app/shell.h"
 #include "base/codepage.h"
@@ -14,12 +15,11 @@
 namespace lantorvix {
 
 class KeyboardPlatform;
-class SystemServices;
 class TComPort;
 
 // The program's main window logic: start-up, tray menu, scanner input, settings file and
 // autostart, settings window. Free of any desktop: it talks to the window, tray, boxes and
-// timer through Shell, to the machine through SystemServices, types through a
+// timer through Shell, to the machine through AppSystem, types through a
 // KeyboardPlatform and reads the scanner through the TComPort it creates and owns.
 //
 // Handlers carry the names of the window's events; the sending control is implied. A shell
@@ -33,7 +33,7 @@ public:
 
     struct Services {
         Shell& shell;
-        SystemServices& system;
+        AppSystem& system;
         KeyboardPlatform& keyboard;
         PortFactory createPort;
         // Code page of 8-bit texts (failure messages, codes) for the shell's UTF-8.
@@ -101,7 +101,7 @@ private:
     std::string SettingsFileName() const;
 
     Shell& shell_;
-    SystemServices& system_;
+    AppSystem& system_;
     ModifierGuard keyboard_;
     PortFactory createPort_;
     CodePage codePage_;

@@ -4,10 +4,12 @@
 
 #include "app/app_texts.h"
 #include "app/settings_mapping.h"
-#include "app/system/system_services.h"
 #include "base/str_to_int.h"
 #include "serial/com_port.h"
 #include "store/ini_file.h"
+
+#include <algorithm>
+#include <cctype>
 
 namespace lantorvix {
 namespace {
@@ -15,6 +17,22 @@ namespace {
 constexpr std::string_view kPort = "PORT";
 constexpr std::string_view kScanner = "SCANNER";
 constexpr std::string_view kProgram = "PROGRAM";
+
+char Fold(char c)
+{
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) { return Fold(x) == Fold(y); });
+}
+
+bool LessIgnoringCase(std::string_view a, std::string_view b)
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char x, char y) { return Fold(x) < Fold(y); });
+}
 
 } // namespace
 
@@ -57,6 +75,42 @@ void TForm1::SaveAppSettings()
     ini.WriteString(kScanner, "StopString", settings::StoredStopString(appSettings_.StopString));
     ini.WriteString(kProgram, "AddedString", settings::StoredAddedString(appSettings_.AddedString));
     ini.WriteBool(kProgram, "DiscardNull", shell_.Checked(CheckBox::chkDiscNull));
+}
+
+void TForm1::SyncAutoRun(bool write)
+{
+    if (!write) {
+        if (const auto data = system_.ReadAutostart(title_)) {
+            shell_.SetChecked(CheckBox::ChkAutoRun, *data == system_.ExecutablePath());
+        }
+        return;
+    }
+    std::optional<std::string> data;
+    if (shell_.Checked(CheckBox::ChkAutoRun)) {
+        data = system_.ExecutablePath();
+    }
+    if (system_.WriteAutostart(title_, data) == AppSystem::AutostartWrite::storeUnavailable) {
+        shell_.MessageBox(texts::kAutostartWriteError, texts::kCaption, mb::Error);
+    }
+}
+
+void TForm1::FillPortList()
+{
+    auto ports = system_.SerialPorts(comPort_->Port());
+    std::stable_sort(ports.begin(), ports.end(), [](const AppSystem::SerialPort& a, const AppSystem::SerialPort& b) {
+        return LessIgnoringCase(a.valueName, b.valueName);
+    });
+    for (const auto& port : ports) {
+        shell_.AddItem(ComboBox::cmbPort, port.portName);
+        if (EqualIgnoringCase(port.portName, comPort_->Port())) {
+            shell_.SetItemIndex(ComboBox::cmbPort, shell_.ItemCount(ComboBox::cmbPort) - 1);
+        }
+    }
+}
+
+std::string TForm1::SettingsFileName() const
+{
+    return system_.SettingsFileName();
 }
 
 void TForm1::cmbPortChange()

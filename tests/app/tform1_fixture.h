@@ -30,7 +30,7 @@ protected:
         std::filesystem::create_directories(folder);
         system.settingsFile = (folder / "Lantorvix.ini").string();
         system.ports = {{"/sys/devices/platform/serial8250/tty/ttyS0", "COM1"},
-                        {"/sys/devices/pci0000:00/usb1/ttyUSB0", "COM3"}};
+                        {"/sys/devices/platform/usb1/ttyUSB0", "COM3"}};
         form = std::make_unique<TForm1>(TForm1::Services{shell, system, keyboard,
                                                          [this] {
                                                              auto d = std::make_unique<FakeCommDevice>();

@@ -63,11 +63,11 @@ INSTANTIATE_TEST_SUITE_P(
                  "[PROGRAM]\nAddedString=ENTER\n",
                  {std::string("12\0"
                               "34\r\n",
-                              6)},
+                              7)},
                  "12",
                  "",
                  false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(TForm1Test, TimerStartsWithTheFirstReceptionAndIsNotRestarted)
 {
@@ -129,7 +129,7 @@ TEST_F(TForm1Test, KeySenderFailureIsShownAndReceptionGoesOn)
     StartWithPort("[PROGRAM]\nAddedString=ENTER\n");
     Receive("{a x}\r\n7\r\n");
     ASSERT_EQ(shell.boxes.size(), 1u);
-    EXPECT_EQ(shell.boxes[0].text, "'x' is not a valid integer value.");
+    EXPECT_EQ(shell.boxes[0].text, "'X' is not a valid integer value.");
     EXPECT_EQ(shell.boxes[0].caption, form->Title());
     EXPECT_EQ(shell.boxes[0].flags, mb::Error);
     EXPECT_EQ(keyboard.TypedText(), "7\n");

@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"PortNumber", "[PORT]\nPortNum=12\n", "COM12", 9600, 3, "\r\n", 0, "", 0, true},
         LoadCase{"WholePortNameWins", "[PORT]\nPortNum=tt\nPortName=ttyUSB0\n", "ttyUSB0", 9600, 3, "\r\n", 0,
                  "", 0, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(TForm1Test, PortListIsSortedByDeviceAndSelectsTheConfiguredPortIgnoringCase)
 {
@@ -119,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(
             "LinuxName", "ttyUSB0", 19200, 0, 0, true,
             "[PORT]\nPortNum=US\nPortName=ttyUSB0\nBaudRate=19200\n[SCANNER]\nStopString=ENTER\n[PROGRAM]\n"
             "AddedString=NINCS\nDiscardNull=1\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST_F(TForm1Test, SavingAFittingNameRemovesAnOldWholeName)
 {

@@ -272,12 +272,16 @@ int MsgBox(const std::string& caption, int ms, const char* answer)
             std::printf(" %s", b.name);
         }
     }
-    const LRESULT def = SendMessageW(box, DM_GETDEFID, 0, 0);
-    const int defId = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : 0;
-    std::printf("\ndefault %s\n", defId == IDYES  ? "yes"
-                                  : defId == IDNO ? "no"
-                                  : defId == IDOK ? "ok"
-                                                  : "none");
+    // The default button carries BS_DEFPUSHBUTTON (DM_GETDEFID is not answered the same way
+    // everywhere).
+    const char* def = "none";
+    for (Button b : {Button{IDOK, "ok"}, Button{IDYES, "yes"}, Button{IDNO, "no"}, Button{IDCANCEL, "cancel"}}) {
+        HWND button = GetDlgItem(box, b.id);
+        if (button != nullptr && (GetWindowLongW(button, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON) {
+            def = b.name;
+        }
+    }
+    std::printf("\ndefault %s\n", def);
     std::printf("owner %s\n",
                 GetWindow(box, GW_OWNER) != nullptr ? ClassOf(GetWindow(box, GW_OWNER)).c_str() : "none");
     std::fflush(stdout);
