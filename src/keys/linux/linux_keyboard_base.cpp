@@ -22,12 +22,12 @@ LinuxKeyboardBase::LinuxKeyboardBase(CodePage codePage, MessageBoxHandler messag
 
 ShiftedKey LinuxKeyboardBase::VkKeyScan(unsigned char ch)
 {
-    return Layout().VkKeyScan(AnsiToCodePoint(ch, codePage_));
+    return Layout(true).VkKeyScan(AnsiToCodePoint(ch, codePage_));
 }
 
 std::uint32_t LinuxKeyboardBase::MapVirtualKey(std::uint8_t vk)
 {
-    return Layout().ScanCode(vk);
+    return Layout(false).ScanCode(vk);
 }
 
 bool LinuxKeyboardBase::IsCtrl(std::uint16_t evdev) const
@@ -42,7 +42,7 @@ bool LinuxKeyboardBase::IsAlt(std::uint16_t evdev) const
 
 void LinuxKeyboardBase::KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags)
 {
-    const KeyLayout& layout = Layout();
+    const KeyLayout& layout = Layout(false);
     std::optional<std::uint16_t> evdev = layout.EvdevForVk(vk);
     if (!evdev && scan != 0) {
         evdev = EvdevForSet1Scan(scan, (flags & kKeyEventExtendedKey) != 0);

@@ -29,7 +29,9 @@ public:
 protected:
     LinuxKeyboardBase(CodePage codePage, MessageBoxHandler messageBox, std::function<void()> pump);
 
-    virtual const KeyLayout& Layout() = 0;
+    // The layout in use; `refresh` asks to take layout changes into account first (done once
+    // per character, not once per event).
+    virtual const KeyLayout& Layout(bool refresh) = 0;
     // One press or release of a physical key; the sequence of them is delivered in order.
     virtual void EmitKey(std::uint16_t evdev, bool press) = 0;
     // Called after the events of one KeyEvent, to push them out.

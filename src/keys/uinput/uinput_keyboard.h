@@ -15,7 +15,7 @@ public:
                    std::function<void()> pump);
 
 protected:
-    const KeyLayout& Layout() override { return layout_; }
+    const KeyLayout& Layout(bool) override { return layout_; }
     void EmitKey(std::uint16_t evdev, bool press) override { device_.Key(evdev, press); }
     bool NumLockState() override { return numLock_; }
     void SetNumLockState(bool on) override;

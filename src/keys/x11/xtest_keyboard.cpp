@@ -61,9 +61,11 @@ void XTestKeyboard::TakeServerNotifications()
     }
 }
 
-const KeyLayout& XTestKeyboard::Layout()
+const KeyLayout& XTestKeyboard::Layout(bool refresh)
 {
-    TakeServerNotifications();
+    if (refresh || !layout_) {
+        TakeServerNotifications();
+    }
     if (!layout_) {
         layout_.emplace(DescribeXServerLayout(display_.get()));
     }

@@ -24,7 +24,7 @@ public:
     XTestKeyboard& operator=(const XTestKeyboard&) = delete;
 
 protected:
-    const KeyLayout& Layout() override;
+    const KeyLayout& Layout(bool refresh) override;
     void EmitKey(std::uint16_t evdev, bool press) override;
     void Flush() override;
     bool NumLockState() override;
