@@ -1,5 +1,7 @@
 #pragma once
 
+#include "i18n/translation_platform.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -16,10 +18,14 @@ namespace lantorvix::test {
 
 using Bytes = std::vector<unsigned char>;
 
-// Catalogues compiled from tests/i18n/po by msgfmt at build time.
+// Catalogues compiled from tests/i18n/po by msgfmt at build time into "catalogues" beside
+// the test executable (found through the executable, so that the Windows build finds them
+// under Wine too).
 inline std::filesystem::path TestCatalogue(const std::string& name)
 {
-    return std::filesystem::path(LANTORVIX_TEST_CATALOGUES) / name;
+    const std::string utf8 = i18n::MakeTranslationPlatform()->ExecutablePath();
+    const std::filesystem::path exe(std::u8string(utf8.begin(), utf8.end()));
+    return exe.parent_path() / "catalogues" / name;
 }
 
 inline Bytes ReadBytes(const std::filesystem::path& path)
