@@ -29,10 +29,11 @@ struct Completion {
         cv.notify_all();
     }
 
-    void Wait()
+    std::exception_ptr Wait()
     {
         std::unique_lock lock(mutex);
         cv.wait(lock, [&] { return done; });
+        return std::move(error);
     }
 };
 
@@ -102,16 +103,18 @@ void MainThreadDispatcher::Synchronize(const Call& call)
     }
     auto completion = std::make_shared<Completion>();
     Enqueue([completion, &call] {
+        // The exception is handed over only after this thread has left its handler, so the
+        // waiting thread holds the last reference to it.
+        std::exception_ptr error;
         try {
             call();
-            completion->Finish();
         } catch (...) {
-            completion->Finish(std::current_exception());
+            error = std::current_exception();
         }
+        completion->Finish(std::move(error));
     });
-    completion->Wait();
-    if (completion->error) {
-        std::rethrow_exception(completion->error);
+    if (std::exception_ptr error = completion->Wait()) {
+        std::rethrow_exception(error);
     }
 }
 

@@ -128,6 +128,7 @@ TEST(WinePort, ComPortMappedOntoAPseudoTerminalReceivesABurstUnderThreadSync)
     EXPECT_NE(probe.output.find("RECEIVED " + std::to_string(size)), std::string::npos) << probe.output;
     EXPECT_NE(probe.output.find("INTACT yes"), std::string::npos) << probe.output;
     EXPECT_EQ(code, 0) << probe.output;
+    RecordProperty("probe_output", probe.output);
 }
 
 } // namespace
