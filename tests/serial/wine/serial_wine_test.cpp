@@ -27,8 +27,16 @@ using Clock = std::chrono::steady_clock;
 // A child process whose stdout (and stderr) the test reads, killed if still running at the end.
 class Child {
 public:
-    explicit Child(const std::vector<std::string>& args)
+    Child(const std::vector<std::string>& args, const std::vector<std::string>& extraEnvironment)
     {
+        std::vector<char*> envp;
+        for (const std::string& e : extraEnvironment) {
+            envp.push_back(const_cast<char*>(e.c_str()));
+        }
+        for (char** e = environ; *e != nullptr; ++e) {
+            envp.push_back(*e);
+        }
+        envp.push_back(nullptr);
         int out[2];
         if (::pipe2(out, O_CLOEXEC) != 0) {
             throw std::runtime_error("pipe");
@@ -42,7 +50,7 @@ public:
             argv.push_back(const_cast<char*>(a.c_str()));
         }
         argv.push_back(nullptr);
-        const int error = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+        const int error = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
         out_ = out[0];
@@ -120,7 +128,13 @@ TEST(WinePort, ComPortMappedOntoAPseudoTerminalReceivesABurstUnderThreadSync)
         std::system((std::string(LANTORVIX_WINE_COM_PORT) + " " + port + " " + pty.SlavePath()).c_str()), 0);
 
     const std::size_t size = 32 * 1024;
-    Child probe({LANTORVIX_RUN_UNDER_WINE, LANTORVIX_WINE_PROBE, port, std::to_string(size)});
+    // Without the shim Wine ends every wait on a pseudo-terminal at once (its TIOCMGET
+    // fails there), and the event thread would issue wait after wait.
+    std::string preload = "LD_PRELOAD=" LANTORVIX_TIOCMGET_SHIM;
+    if (const char* existing = std::getenv("LD_PRELOAD"); existing != nullptr && *existing != '\0') {
+        preload += ":" + std::string(existing);
+    }
+    Child probe({LANTORVIX_RUN_UNDER_WINE, LANTORVIX_WINE_PROBE, port, std::to_string(size)}, {preload});
     ASSERT_TRUE(probe.ReadUntil("READY", 180s)) << probe.output;
     pty.Write(test::TestPattern(size), 60s);
     EXPECT_TRUE(probe.ReadUntil("INTACT", 120s)) << probe.output;
