@@ -18,6 +18,7 @@ public:
     // Opens the menu at a screen position and returns when it closed. The owner should be
     // the foreground window, or the menu does not close when the user clicks elsewhere.
     void Popup(HWND owner, POINT at) const;
+    HMENU Handle() const { return menu_; }
 
 private:
     HMENU menu_;
