@@ -117,11 +117,18 @@ private:
     int out_ = -1;
 };
 
-TEST(WinePort, ComPortMappedOntoAPseudoTerminalReceivesABurstUnderThreadSync)
-{
-    if (std::getenv("LANTORVIX_WINEPREFIX") == nullptr) {
-        ::setenv("LANTORVIX_WINEPREFIX", LANTORVIX_DEFAULT_WINEPREFIX, 1);
+class WinePort : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (std::getenv("LANTORVIX_WINEPREFIX") == nullptr) {
+            ::setenv("LANTORVIX_WINEPREFIX", LANTORVIX_DEFAULT_WINEPREFIX, 1);
+        }
     }
+};
+
+TEST_F(WinePort, ComPortMappedOntoAPseudoTerminalReceivesABurstUnderThreadSync)
+{
     test::PtyPair pty;
     const std::string port = "COM7";
     ASSERT_EQ(
@@ -143,6 +150,15 @@ TEST(WinePort, ComPortMappedOntoAPseudoTerminalReceivesABurstUnderThreadSync)
     EXPECT_NE(probe.output.find("INTACT yes"), std::string::npos) << probe.output;
     EXPECT_EQ(code, 0) << probe.output;
     RecordProperty("probe_output", probe.output);
+}
+
+TEST_F(WinePort, PortThatDoesNotExistFailsToOpenWithFileNotFound)
+{
+    Child probe({LANTORVIX_RUN_UNDER_WINE, LANTORVIX_WINE_PROBE, "COM39", "1"}, {});
+    EXPECT_TRUE(probe.ReadUntil("OPEN FAILED", 180s)) << probe.output;
+    EXPECT_NE(probe.output.find("Unable to open com port (win error code: 2)"), std::string::npos)
+        << probe.output;
+    EXPECT_EQ(probe.Exit(60s), 2) << probe.output;
 }
 
 } // namespace
