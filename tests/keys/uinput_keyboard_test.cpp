@@ -118,6 +118,12 @@ TEST(Uinput, NumLockIsToggledByTheKeyAndTracked)
     EXPECT_FALSE(run.numLockAfter);
 }
 
+TEST(Uinput, KeysLeftDownAreReleasedWhenTheKeyboardGoes)
+{
+    const auto run = TypeIntoPipe("us", "+(a");
+    EXPECT_EQ(run.keys, (KeyEvents{{42, 1}, {30, 1}, {30, 0}, {42, 0}}));
+}
+
 TEST(Uinput, MissingDeviceNodeSaysHowToGetAccess)
 {
     const std::string path = ::testing::TempDir() + "/no-uinput-here";

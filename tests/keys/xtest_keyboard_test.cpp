@@ -126,6 +126,22 @@ TEST(XTestKeyboard, FollowsALayoutSwitchOnTheServer)
     EXPECT_EQ(window.WaitForText("y\xC3\xAD"), "y\xC3\xAD");
 }
 
+TEST(XTestKeyboard, KeysLeftDownAreReleasedWhenTheKeyboardGoes)
+{
+    XvfbServer server;
+    X11TestWindow window(server.Display());
+    {
+        XTestKeyboard keyboard(server.Display(), CodePage::cp1252, [](auto, auto) {}, {});
+        EXPECT_TRUE(SendKeys(keyboard, "+(ab", false));     // the group never closes: Shift stays down
+        EXPECT_FALSE(SendKeys(keyboard, "^{ENTER", false)); // "No Close": Ctrl stays down
+        EXPECT_EQ(window.WaitForText("AB"), "AB");
+    }
+    window.Clear();
+    XTestKeyboard next(server.Display(), CodePage::cp1252, {}, {});
+    EXPECT_TRUE(SendKeys(next, "ab", false));
+    EXPECT_EQ(window.WaitForText("ab"), "ab");
+}
+
 TEST(XTestKeyboard, UnreachableDisplayIsAnError)
 {
     EXPECT_THROW(XTestKeyboard(":987654", CodePage::cp1252, {}, {}), Exception);

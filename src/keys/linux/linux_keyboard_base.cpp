@@ -59,7 +59,7 @@ void LinuxKeyboardBase::KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32
         } else {
             heldModifiers_.erase(*evdev);
         }
-        EmitKey(*evdev, press);
+        Emit(*evdev, press);
     } else if (press) {
         bool ctrl = false;
         bool alt = false;
@@ -71,9 +71,9 @@ void LinuxKeyboardBase::KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32
             BeginAltGr(*layout.Level3Key());
             altGrFor_ = *evdev;
         }
-        EmitKey(*evdev, true);
+        Emit(*evdev, true);
     } else {
-        EmitKey(*evdev, false);
+        Emit(*evdev, false);
         if (altGrFor_ == *evdev) {
             EndAltGr();
         }
@@ -84,9 +84,9 @@ void LinuxKeyboardBase::KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32
 void LinuxKeyboardBase::BeginAltGr(std::uint16_t level3Key)
 {
     for (const auto held : heldModifiers_) {
-        EmitKey(held, false);
+        Emit(held, false);
     }
-    EmitKey(level3Key, true);
+    Emit(level3Key, true);
 }
 
 void LinuxKeyboardBase::EndAltGr()
@@ -95,9 +95,32 @@ void LinuxKeyboardBase::EndAltGr()
         return;
     }
     altGrFor_.reset();
-    EmitKey(altGrKey_, false);
+    Emit(altGrKey_, false);
     for (const auto held : heldModifiers_) {
-        EmitKey(held, true);
+        Emit(held, true);
+    }
+}
+
+void LinuxKeyboardBase::Emit(std::uint16_t evdev, bool press)
+{
+    if (press) {
+        down_.insert(evdev);
+    } else {
+        down_.erase(evdev);
+    }
+    EmitKey(evdev, press);
+}
+
+void LinuxKeyboardBase::ReleaseHeldKeys()
+{
+    const auto held = down_;
+    for (const auto evdev : held) {
+        Emit(evdev, false);
+    }
+    heldModifiers_.clear();
+    altGrFor_.reset();
+    if (!held.empty()) {
+        Flush();
     }
 }
 

@@ -29,6 +29,11 @@ public:
 protected:
     LinuxKeyboardBase(CodePage codePage, MessageBoxHandler messageBox, std::function<void()> pump);
 
+    // Releases every key this keyboard still holds down (an unclosed group, "No Close"):
+    // called by the implementations before they let go of the system, where a key left
+    // down would stay down for the whole session.
+    void ReleaseHeldKeys();
+
     // The layout in use; `refresh` asks to take layout changes into account first (done once
     // per character, not once per event).
     virtual const KeyLayout& Layout(bool refresh) = 0;
@@ -40,6 +45,7 @@ protected:
     virtual void SetNumLockState(bool on) = 0;
 
 private:
+    void Emit(std::uint16_t evdev, bool press);
     bool IsCtrl(std::uint16_t evdev) const;
     bool IsAlt(std::uint16_t evdev) const;
     void BeginAltGr(std::uint16_t level3Key);
@@ -52,6 +58,7 @@ private:
     std::set<std::uint16_t> heldModifiers_; // Ctrl and Alt keys down as the caller sees them
     std::optional<std::uint16_t> altGrFor_; // the key typed with AltGr in place of Ctrl+Alt
     std::uint16_t altGrKey_ = 0;
+    std::set<std::uint16_t> down_; // physical keys pressed and not yet released
 };
 
 } // namespace lantorvix

@@ -13,6 +13,9 @@ class UinputKeyboard : public LinuxKeyboardBase {
 public:
     UinputKeyboard(UinputDevice device, KeyLayout layout, CodePage codePage, MessageBoxHandler messageBox,
                    std::function<void()> pump);
+    ~UinputKeyboard() override { ReleaseHeldKeys(); }
+    UinputKeyboard(const UinputKeyboard&) = delete;
+    UinputKeyboard& operator=(const UinputKeyboard&) = delete;
 
 protected:
     const KeyLayout& Layout(bool) override { return layout_; }

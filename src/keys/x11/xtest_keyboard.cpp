@@ -46,7 +46,10 @@ XTestKeyboard::XTestKeyboard(const std::string& displayName, CodePage codePage, 
     XTestGrabControl(display_.get(), True);
 }
 
-XTestKeyboard::~XTestKeyboard() = default;
+XTestKeyboard::~XTestKeyboard()
+{
+    ReleaseHeldKeys();
+}
 
 void XTestKeyboard::TakeServerNotifications()
 {
