@@ -8,9 +8,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <future>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -94,6 +97,64 @@ int Latency(TSyncMethod sync, int codes)
     return lost == 0 ? 0 : 1;
 }
 
+// The device alone: from the write on the master to WaitForEvents returning on the waiting
+// thread, so the port's share of the latency above can be told apart.
+int DeviceLatency(int codes)
+{
+    test::PtyPair pty;
+    auto device = CreateCommDevice();
+    if (!device->Open(pty.SlavePath()) || !device->SetEventMask(ev::RXCHAR)) {
+        std::printf("latency device: open failed (%u)\n", device->LastError());
+        return 1;
+    }
+    device->SetTimeouts({0xFFFFFFFFu, 0, 0, 0, 0});
+    auto stop = device->CreateStopSignal();
+    std::mutex mutex;
+    std::condition_variable cv;
+    int woken = 0;
+    Clock::time_point wokeAt;
+    std::thread waiter([&] {
+        for (;;) {
+            const EventWaitResult r = device->WaitForEvents(*stop);
+            if (r.status != EventWaitStatus::eventsReady) {
+                return;
+            }
+            const auto now = Clock::now();
+            char buffer[64];
+            auto transfer = device->CreateTransfer();
+            device->BeginRead(*transfer, buffer, sizeof buffer);
+            std::lock_guard lock(mutex);
+            wokeAt = now;
+            ++woken;
+            cv.notify_all();
+        }
+    });
+    std::vector<double> micros;
+    for (int i = 0; i < codes; ++i) {
+        std::unique_lock lock(mutex);
+        const int before = woken;
+        lock.unlock();
+        pty.Write("5901234567890\r");
+        const auto written = Clock::now();
+        lock.lock();
+        if (cv.wait_for(lock, 5s, [&] { return woken > before; })) {
+            micros.push_back(std::chrono::duration<double, std::micro>(wokeAt - written).count());
+        }
+    }
+    stop->Set();
+    waiter.join();
+    device->Close();
+    std::sort(micros.begin(), micros.end());
+    auto pct = [&](double p) {
+        return micros.empty()
+                   ? 0.0
+                   : micros[std::min(micros.size() - 1, static_cast<std::size_t>(p * micros.size()))];
+    };
+    std::printf("latency %-12s codes=%d p50=%.1fus p99=%.1fus (write to WaitForEvents returning)\n", "device",
+                codes, pct(0.50), pct(0.99));
+    return static_cast<int>(micros.size()) == codes ? 0 : 1;
+}
+
 int Throughput(TSyncMethod sync, std::size_t size)
 {
     Bench b(sync);
@@ -114,7 +175,7 @@ int Throughput(TSyncMethod sync, std::size_t size)
 
 int main()
 {
-    int failures = 0;
+    int failures = DeviceLatency(1000);
     for (const TSyncMethod sync : {TSyncMethod::smThreadSync, TSyncMethod::smNone}) {
         failures += Latency(sync, 1000);
     }
