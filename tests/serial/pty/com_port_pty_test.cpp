@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <future>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -28,6 +29,15 @@ std::chrono::microseconds ProcessCpu()
     getrusage(RUSAGE_SELF, &usage);
     return std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            std::chrono::microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+}
+
+std::size_t ThreadCount()
+{
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        ++count;
+    }
+    return count;
 }
 
 // A port on the slave of a pseudo-terminal that collects what OnRxChar reads.
@@ -235,7 +245,9 @@ TEST(PortClose, CloseAndReopenFromInsideTheReceptionHandlerDoNotHang)
 TEST(PortUnplug, ClosingTheMasterEndsTheThreadWithoutSpinning)
 {
     PortOnPty p;
+    const std::size_t threadsBefore = ThreadCount();
     p.port.Open();
+    EXPECT_EQ(ThreadCount(), threadsBefore + 1) << "the event thread runs";
     p.pty.Write("last scan");
     // The bytes are in the port's queue and their hand-over waits for the main thread. (A
     // hang-up flushes what the kernel still holds, so the master closes only now.)
@@ -243,6 +255,7 @@ TEST(PortUnplug, ClosingTheMasterEndsTheThreadWithoutSpinning)
     p.pty.CloseMaster();
     EXPECT_TRUE(p.ServeUntilReceived(9));
     EXPECT_EQ(p.Received(), "last scan");
+    EXPECT_TRUE(test::WaitUntil([&] { return ThreadCount() == threadsBefore; })) << "the event thread ended";
     const auto cpuBefore = ProcessCpu();
     const auto wallBefore = std::chrono::steady_clock::now();
     p.dispatcher.ServeUntil([] { return false; }, 1s); // a second of serving, nothing to wait for
