@@ -133,7 +133,16 @@ std::string CharToText(char c)
     if (code >= 33 && code <= 127) {
         return std::string(1, c);
     }
-    return "#" + std::to_string(code);
+    char text[4] = {'#'};
+    std::size_t length = 1;
+    if (code >= 100) {
+        text[length++] = static_cast<char>('0' + code / 100);
+    }
+    if (code >= 10) {
+        text[length++] = static_cast<char>('0' + code / 10 % 10);
+    }
+    text[length++] = static_cast<char>('0' + code % 10);
+    return std::string(text, length);
 }
 
 char TextToChar(std::string_view text)

@@ -74,15 +74,16 @@ std::string PortMessage(std::int32_t code)
 
 void InitializeSerialMessages()
 {
+    if (tableFilled.load(std::memory_order_acquire)) {
+        return; // filled once; a second start-up would list "cport" twice
+    }
     i18n::AddResourceStringDomain(u"cport");
     std::array<std::string, port_error::Count> texts;
     for (std::size_t i = 0; i < texts.size(); ++i) {
         texts[i] = i18n::TranslateTextAnsi(kEnglishTexts[i]);
     }
-    if (!tableFilled.load(std::memory_order_acquire)) {
-        translatedTexts = std::move(texts);
-        tableFilled.store(true, std::memory_order_release);
-    }
+    translatedTexts = std::move(texts);
+    tableFilled.store(true, std::memory_order_release);
 }
 
 EComPort::EComPort(std::int32_t portErrorCode, std::int32_t osErrorCode)
