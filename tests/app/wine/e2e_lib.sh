@@ -78,7 +78,13 @@ e2e_teardown() {
     wait "$pid" 2>/dev/null
   done
   exec 7>&- 2>/dev/null
-  [ -n "${e2e_run:-}" ] && rm -rf "$e2e_run"
+  if [ -n "${e2e_run:-}" ]; then
+    # Logs of the run, for a failure's diagnosis.
+    for f in sim.err program.log typed.txt; do
+      [ -f "$e2e_run/$f" ] && cp "$e2e_run/$f" "$artifacts/wine-$e2e_name-$f"
+    done
+    rm -rf "$e2e_run"
+  fi
 }
 
 # e2e_setup <scenario>: everything but the program itself.
@@ -165,9 +171,11 @@ start_target() {
 typed() { cat "$e2e_typed" 2>/dev/null; }
 typed_is() { [ "$(typed | od -An -c)" == "$(printf '%s' "$1" | od -An -c)" ]; }
 
-# start_program: Lantorvix.exe in its folder; its pid in e2e_program_pid.
+# start_program: Lantorvix.exe in its folder; its pid in e2e_program_pid. With the modem
+# line shim preloaded ($LANTORVIX_PTY_SHIM), Wine reports receptions on the pseudo-terminal.
 start_program() {
-  (cd "$e2e_app" && exec "$wine_bin" "$e2e_app/Lantorvix.exe") >"$e2e_run/program.log" 2>&1 &
+  (cd "$e2e_app" && LD_PRELOAD=${LANTORVIX_PTY_SHIM:-} exec "$wine_bin" "$e2e_app/Lantorvix.exe") \
+    >"$e2e_run/program.log" 2>&1 &
   e2e_program_pid=$!
   e2e_pids+=("$e2e_program_pid")
 }

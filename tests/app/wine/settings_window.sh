@@ -13,6 +13,7 @@ start_target
 start_program
 check "the tray icon appears" wait_until 30 tray_has_icons 1
 check "the window starts hidden" probe wait-window TForm1 hidden 10000
+probe activate LantorvixTypingTarget >/dev/null
 
 # A double click on the icon shows the window.
 tray_click 1 2
