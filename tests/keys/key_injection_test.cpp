@@ -19,6 +19,8 @@ struct InjectionCase {
     std::string name;
     std::function<void(KeyboardPlatform&)> operation;
     Events expected;
+    // Names the case in failure messages (the default dumps the bytes, padding included).
+    friend void PrintTo(const InjectionCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class WorkedSequences : public ::testing::TestWithParam<InjectionCase> {};
@@ -103,6 +105,10 @@ struct NumLockCase {
     bool initiallyOn;
     std::uint16_t count;
     bool withRelease;
+    friend void PrintTo(const NumLockCase& c, std::ostream* os)
+    {
+        *os << c.initiallyOn << "/" << c.count << "/" << c.withRelease;
+    }
 };
 
 class NumLockToggle : public ::testing::TestWithParam<NumLockCase> {};

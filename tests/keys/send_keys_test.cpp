@@ -21,6 +21,8 @@ struct SequenceCase {
     Events events;
     bool result = true;
     Boxes boxes = {};
+    // Names the case in failure messages (the default dumps the bytes, padding included).
+    friend void PrintTo(const SequenceCase& c, std::ostream* os) { *os << c.name; }
 };
 
 std::vector<std::string> BoxTexts(const RecordingKeyboard& keyboard)
@@ -142,6 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct TypedCase {
     std::string text;
     std::string typed;
+    friend void PrintTo(const TypedCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.text); }
 };
 
 class TypedText : public ::testing::TestWithParam<TypedCase> {};
@@ -182,6 +185,7 @@ TEST(SendKeys, TabCountDollarTenIsSixteen)
 struct BadCountCase {
     std::string text;
     std::string message;
+    friend void PrintTo(const BadCountCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.text); }
 };
 
 class BadCounts : public ::testing::TestWithParam<BadCountCase> {};

@@ -63,6 +63,8 @@ struct StreamCase {
     std::string text;
     KeyEvents keys;
     std::vector<std::string> boxes = {};
+    // Names the case in failure messages (the default dumps the bytes, padding included).
+    friend void PrintTo(const StreamCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class UinputStream : public ::testing::TestWithParam<StreamCase> {};
@@ -154,6 +156,10 @@ struct BackendCase {
     std::map<std::string, std::string> env;
     std::string display;
     KeyboardBackend expected;
+    friend void PrintTo(const BackendCase& c, std::ostream* os)
+    {
+        *os << ::testing::PrintToString(c.env) << " " << c.display;
+    }
 };
 
 class Backends : public ::testing::TestWithParam<BackendCase> {};

@@ -77,6 +77,7 @@ struct TypingCase {
     std::string keys;
     std::string chars; // the WM_CHAR text
     bool pump;
+    friend void PrintTo(const TypingCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class Win32Typing : public ::testing::TestWithParam<TypingCase> {};

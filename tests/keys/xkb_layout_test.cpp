@@ -20,6 +20,10 @@ struct CharCase {
     char32_t ch;
     ShiftedKey key;
     std::uint16_t evdev; // the physical key the virtual key presses
+    friend void PrintTo(const CharCase& c, std::ostream* os)
+    {
+        *os << c.layout << " U+" << std::hex << unsigned(c.ch);
+    }
 };
 
 class XkbLayouts : public ::testing::TestWithParam<CharCase> {};

@@ -24,6 +24,8 @@ struct TypingCase {
     std::string keys;  // cp1250
     std::string typed; // UTF-8 as the window records it
     std::vector<std::string> boxes = {};
+    // Names the case in failure messages (the default dumps the bytes, padding included).
+    friend void PrintTo(const TypingCase& c, std::ostream* os) { *os << c.name; }
 };
 
 // One server per layout for the whole suite: starting Xvfb is the slow part.
