@@ -72,7 +72,7 @@ Section "Lantorvix" SecProgram
   Pop $0
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   CreateDirectory "$SMPROGRAMS\${APP}"
-  CreateShortcut "$SMPROGRAMS\${APP}\${APP}.lnk" "$INSTDIR\Lantorvix.exe" "" "$INSTDIR\Lantorvix.exe" 0 SW_SHOWNORMAL "" "" "" ""
+  CreateShortcut "$SMPROGRAMS\${APP}\${APP}.lnk" "$INSTDIR\Lantorvix.exe"
   WriteRegStr HKLM "${UNINSTKEY}" "DisplayName" "${APP}"
   WriteRegStr HKLM "${UNINSTKEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTKEY}" "Publisher" "${APP}"
