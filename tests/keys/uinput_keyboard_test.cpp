@@ -126,6 +126,20 @@ TEST(Uinput, KeysLeftDownAreReleasedWhenTheKeyboardGoes)
     EXPECT_EQ(run.keys, (KeyEvents{{42, 1}, {30, 1}, {30, 0}, {42, 0}}));
 }
 
+TEST(Uinput, WithoutAGuiTheBoxesGoToStandardError)
+{
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    UinputKeyboard keyboard(UinputDevice::FromStream(fds[1]),
+                            KeyLayout(DescribeXkbLayout({"evdev", "pc105", "us", "", ""})), CodePage::cp1250,
+                            {}, {});
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(SendKeys(keyboard, "\xED{F17}{TAB", false));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "SendKeys: Invalid KeyName\nSendKeys: Invalid Key Name\nSendKeys: No Close\n");
+    ::close(fds[0]);
+}
+
 TEST(Uinput, MissingDeviceNodeSaysHowToGetAccess)
 {
     const std::string path = ::testing::TempDir() + "/no-uinput-here";
