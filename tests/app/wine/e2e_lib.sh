@@ -186,6 +186,14 @@ ended() { ! running "$1"; }
 # send_code <code>: one scan from the simulator.
 send_code() { printf '%s\n' "$1" >&7; }
 
+# The text of cmbPort's selected item, and the index of an item.
+port_selected() {
+  probe state | awk '/^cmbPort / { i = $2 + 3; gsub(/"/, "", $i); print $i }'
+}
+port_index() {
+  probe state | awk -v want="\"$1\"" '/^cmbPort / { for (i = 3; i <= NF; ++i) if ($i == want) print i - 3 }'
+}
+
 # --- tray --------------------------------------------------------------------------------
 
 tray_panel() { xwininfo -root -tree 2>/dev/null | awk '/\("panel" "trayer"\)/ {print $1; exit}' | grep .; }

@@ -3,7 +3,7 @@
 // exits 0 on success, 1 when a wait timed out or a window is missing, 2 on bad usage.
 //
 //   wait-window <class> visible|hidden|exists|gone <ms>   wait for a top-level window state
-//   layout                       the settings window: caption, styles, client size, font,
+//   layout                       the settings window: caption, styles, client size, colour,
 //                                every control (name class left top width height "text"),
 //                                the tab order
 //   state                        selections and check states of the settings window
@@ -129,17 +129,6 @@ RECT ClientRectOf(HWND control, HWND parent)
     return rc;
 }
 
-std::string FontOf(HWND hwnd)
-{
-    auto font = reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
-    LOGFONTW lf{};
-    if (font == nullptr || GetObjectW(font, sizeof lf, &lf) == 0) {
-        return "none";
-    }
-    return "\"" + Utf8(lf.lfFaceName) + "\" " + std::to_string(lf.lfHeight) + " " +
-           std::to_string(lf.lfWeight);
-}
-
 int Layout()
 {
     HWND form = RequireForm();
@@ -159,9 +148,14 @@ int Layout()
     std::printf("style sysmenu=%d minimizebox=%d maximizebox=%d thickframe=%d\n",
                 (style & WS_SYSMENU) ? 1 : 0, (style & WS_MINIMIZEBOX) ? 1 : 0,
                 (style & WS_MAXIMIZEBOX) ? 1 : 0, (style & WS_THICKFRAME) ? 1 : 0);
-    const auto background = GetClassLongPtrW(form, GCLP_HBRBACKGROUND);
-    std::printf("background %s\n", background == COLOR_BTNFACE + 1 ? "btnface" : "other");
-    std::printf("font %s\n", FontOf(form).c_str());
+    // What the user sees between the controls (class data and GDI handles of another
+    // process cannot be read here).
+    POINT spot{5, 5};
+    ClientToScreen(form, &spot);
+    HDC screen = GetDC(nullptr);
+    const COLORREF pixel = GetPixel(screen, spot.x, spot.y);
+    ReleaseDC(nullptr, screen);
+    std::printf("background %s\n", pixel == GetSysColor(COLOR_BTNFACE) ? "btnface" : "other");
     for (const ControlLayout& c : FormControls()) {
         HWND control = GetDlgItem(form, c.id);
         if (control == nullptr) {
@@ -170,10 +164,10 @@ int Layout()
         }
         const RECT rc = ClientRectOf(control, form);
         const LONG cs = GetWindowLongW(control, GWL_STYLE);
-        std::printf("control %s %s %ld %ld %ld %ld dropdownlist=%d font=%s \"%s\"\n", c.name,
+        std::printf("control %s %s %ld %ld %ld %ld dropdownlist=%d \"%s\"\n", c.name,
                     ClassOf(control).c_str(), rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
                     (cs & 3) == CBS_DROPDOWNLIST && ClassOf(control) == "ComboBox" ? 1 : 0,
-                    FontOf(control).c_str(), Escaped(WindowText(control)).c_str());
+                    Escaped(WindowText(control)).c_str());
     }
     // Tab order: walk the tab stops from the first one.
     std::printf("tab");
@@ -275,7 +269,8 @@ int MsgBox(const std::string& caption, int ms, const char* answer)
     // The default button carries BS_DEFPUSHBUTTON (DM_GETDEFID is not answered the same way
     // everywhere).
     const char* def = "none";
-    for (Button b : {Button{IDOK, "ok"}, Button{IDYES, "yes"}, Button{IDNO, "no"}, Button{IDCANCEL, "cancel"}}) {
+    for (Button b :
+         {Button{IDOK, "ok"}, Button{IDYES, "yes"}, Button{IDNO, "no"}, Button{IDCANCEL, "cancel"}}) {
         HWND button = GetDlgItem(box, b.id);
         if (button != nullptr && (GetWindowLongW(button, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON) {
             def = b.name;

@@ -39,6 +39,7 @@ expect_eq "second copy: box has no owner" "owner none" "$(grep '^owner' <<<"$box
 check "second copy ends" wait_until 20 ended "$second"
 check "first copy still runs" running "$e2e_program_pid"
 check "still exactly one tray icon" tray_has_icons 1
+probe activate LantorvixTypingTarget >/dev/null
 send_code 42
 expected+=$'42\r'
 wait_until 20 typed_is "$expected" || true

@@ -160,6 +160,23 @@ TEST_F(MainWindowTest, UserActionsOnControlsBecomeCommands)
     EXPECT_EQ(events.commands, (std::vector<int>{cid::Kilps1}));
 }
 
+TEST_F(MainWindowTest, ClassBackgroundAndFonts)
+{
+    wchar_t cls[32] = {};
+    GetClassNameW(window.Handle(), cls, 32);
+    EXPECT_EQ(std::wstring(cls), L"TForm1");
+    EXPECT_EQ(GetClassLongPtrW(window.Handle(), GCLP_HBRBACKGROUND),
+              static_cast<ULONG_PTR>(COLOR_BTNFACE + 1));
+    for (const ControlLayout& c : FormControls()) {
+        auto font = reinterpret_cast<HFONT>(SendMessageW(window.Control(c.id), WM_GETFONT, 0, 0));
+        LOGFONTW lf{};
+        ASSERT_NE(GetObjectW(font, sizeof lf, &lf), 0) << c.name;
+        EXPECT_EQ(std::wstring(lf.lfFaceName), L"MS Sans Serif") << c.name;
+        EXPECT_EQ(lf.lfHeight, -11) << c.name;
+        EXPECT_EQ(lf.lfWeight, c.kind == ControlKind::boldLabel ? FW_BOLD : FW_NORMAL) << c.name;
+    }
+}
+
 TEST_F(MainWindowTest, ProgrammaticChangesReportNothing)
 {
     SendMessageW(window.Control(cid::cmbStop), CB_SETCURSEL, 1, 0);
