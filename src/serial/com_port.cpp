@@ -270,7 +270,14 @@ void TCustomComPort::StopWatchThread()
 void TCustomComPort::CollectRetiredThreads(bool wait)
 {
     for (auto it = retiredThreads_.begin(); it != retiredThreads_.end();) {
-        if (wait || (*it)->Finished()) {
+        TComThread& thread = **it;
+        if (thread.Finished() || (wait && thread.CanWaitForEnd())) {
+            it = retiredThreads_.erase(it);
+        } else if (wait) {
+            // The port goes while one of its hand-overs is still on this stack: waiting would
+            // never end. The thread ends by itself afterwards; its object is left to it.
+            thread.Detach();
+            static_cast<void>(it->release());
             it = retiredThreads_.erase(it);
         } else {
             ++it;

@@ -1,5 +1,8 @@
 #include "serial/com_thread.h"
 
+#include <mutex>
+#include <vector>
+
 #include "serial/com_events.h"
 #include "serial/com_port.h"
 #include "serial/main_thread_dispatcher.h"
@@ -118,6 +121,19 @@ void TComThread::Abandon()
     RequestStop();
 }
 
+void TComThread::Detach()
+{
+    // Kept reachable (not a leak to the checkers), never freed: the ended thread needs it.
+    static std::mutex graveyardMutex;
+    static std::vector<TComThread*> graveyard;
+    {
+        std::lock_guard lock(graveyardMutex);
+        graveyard.push_back(this);
+    }
+    detached_.store(true);
+    thread_.detach();
+}
+
 std::exception_ptr TComThread::FatalException() const
 {
     return finished_.load() ? fatal_ : nullptr;
@@ -151,8 +167,10 @@ void TComThread::WaitLoop()
     if (!abandoned_.load()) {
         EndSteps(purge);
     }
+    // A detached thread has nobody waiting for it, and its dispatcher may be gone.
+    const bool notify = !detached_.load();
     finished_.store(true);
-    if (dispatcher_ != nullptr) {
+    if (notify && dispatcher_ != nullptr) {
         dispatcher_->NotifyWaiters();
     }
 }

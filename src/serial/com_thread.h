@@ -39,6 +39,9 @@ public:
     bool CanWaitForEnd() const;
     // The port gives the thread up: it must not touch the port or the device any more.
     void Abandon();
+    // Lets an abandoned thread run to its end on its own; the object must then stay alive
+    // (it is never destroyed) because the hand-over still on the stack reads it.
+    void Detach();
     bool Finished() const { return finished_.load(); }
     // The exception that escaped a handler and ended the thread, if any.
     std::exception_ptr FatalException() const;
@@ -63,6 +66,7 @@ private:
     TComEvents ReceivedEvents;
     std::atomic<bool> abandoned_{false};
     std::atomic<bool> finished_{false};
+    std::atomic<bool> detached_{false};
     std::atomic<std::thread::id> threadId_{};
     bool mainHandOverRunning_ = false; // touched on the main thread only
     std::exception_ptr fatal_;

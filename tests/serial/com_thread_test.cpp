@@ -409,3 +409,28 @@ TEST(EventThreadSync, DestructorDuringAPendingHandOverDoesNotHang)
 
 } // namespace
 } // namespace lantorvix
+
+namespace lantorvix {
+namespace {
+
+// Destroying the port from inside its own hand-over (the program shutting down from a
+// message loop that runs inside the reception handler) neither hangs nor touches the port
+// afterwards.
+TEST(EventThreadSync, DestroyingThePortInsideItsOwnHandOverDoesNotHang)
+{
+    bool destroyed = false;
+    PortFixture f;
+    f.port->SetEvents({TComEvent::evRxChar, TComEvent::evRing});
+    f.port->OnRxChar = [&f, &destroyed](TCustomComPort&, std::int32_t) {
+        destroyed = true; // before the reset: this closure goes with the port
+        f.port.reset();
+    };
+    f.port->Open();
+    f.device->Receive("x");
+    f.device->PushEvents(ev::RXCHAR | ev::RING);
+    ASSERT_TRUE(f.dispatcher.ServeUntil([&] { return destroyed; }, 10s));
+    EXPECT_FALSE(f.port);
+}
+
+} // namespace
+} // namespace lantorvix
