@@ -138,7 +138,8 @@ inline constexpr std::uint32_t IO_PENDING = 997;
 
 // A manual-reset signal that ends a WaitForEvents of the same device. Set may be called from
 // any thread at any time, also before the wait starts; once set it stays set. Created by the
-// device; owned and destroyed by the waiting thread after its last wait has returned.
+// device; owned and destroyed by the waiting thread after its last wait has returned, which
+// may be after the device was closed or reopened: it must not depend on the open session.
 class StopSignal {
 public:
     virtual ~StopSignal() = default;
@@ -188,6 +189,7 @@ struct ReadStart {
 // - While open, the event thread calls SetEventMask, WaitForEvents and Purge, concurrently
 //   with the main (or a handler's) thread calling ClearErrors, ModemStatus, CreateTransfer,
 //   BeginRead, AwaitTransfer and Purge. All of these must be safe to call concurrently.
+// - WaitForEvents is called by one thread at a time (the port's event thread).
 // - StopSignal::Set may be called from any thread.
 // - LastError is per calling thread, like GetLastError: the code of the last failed call
 //   this thread made on the device.
