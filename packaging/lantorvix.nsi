@@ -26,6 +26,13 @@ Unicode true
   !error "ICON is not defined"
 !endif
 
+; A 64-bit program gets a 64-bit installer (it also runs where no 32-bit subsystem is).
+!if ${ARCH} == "x64"
+  Target amd64-unicode
+!else
+  Target x86-unicode
+!endif
+
 !define APP "Lantorvix"
 !define RUNKEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define UNINSTKEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${APP}"

@@ -118,10 +118,18 @@ e2e_setup() {
   read -r -t 20 number <"$fifo" || true
   [ -n "$number" ] || { echo "Xvfb did not start" >&2; exit 1; }
   export DISPLAY=":$number"
-  trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel --height 24 \
-    --SetDockType true >/dev/null 2>&1 &
-  e2e_pids+=($!)
-  wait_until 10 tray_panel >/dev/null || { echo "trayer did not start" >&2; exit 1; }
+  local attempt
+  for attempt in 1 2; do
+    trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel --height 24 \
+      --SetDockType true >"$e2e_run/trayer.log" 2>&1 &
+    e2e_pids+=($!)
+    # Started on a display that has only just come up, trayer now and then gives up: once more.
+    if wait_until 15 tray_panel >/dev/null; then
+      break
+    fi
+    kill "${e2e_pids[-1]}" 2>/dev/null || true
+    [ "$attempt" -eq 2 ] && { echo "trayer did not start: $(cat "$e2e_run/trayer.log")" >&2; exit 1; }
+  done
 
   # The scanner: codes written to fd 7 are sent, each with CR LF, once COM5 is opened.
   mkfifo "$e2e_run/codes"
