@@ -60,11 +60,11 @@ protected:
     void SetUp() override
     {
         TranslationTest::SetUp();
-        lang_.emplace("LANG", "hu_HU.UTF-8");
+        hungarian_.emplace("LANG", "hu_HU.UTF-8");
         i18n::StartTranslation();
         i18n::AddResourceStringDomain(u"cport");
     }
-    std::optional<test::ScopedEnv> lang_;
+    std::optional<test::ScopedEnv> hungarian_;
 };
 
 TEST_F(ShippedCatalogueTest, TranslatesEveryPortMessageAndTheSuffix)

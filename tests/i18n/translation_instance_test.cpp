@@ -202,5 +202,15 @@ TEST(TranslationInstanceTest, AnEmptyFileOnDiskCannotBeMapped)
     }
 }
 
+TEST(TranslationInstanceTest, ADirectoryNamedLikeTheCatalogueIsNoCatalogue)
+{
+    test::TempDir dir;
+    std::filesystem::create_directories(dir.Catalogue("hu_HU", "default"));
+    test::WriteBytes(dir.Catalogue("hu", "default"), test::ReadBytes(test::TestCatalogue("sample.mo")));
+    auto platform = i18n::MakeTranslationPlatform();
+    TTranslationInstance instance((dir.Path() / "locale").string(), "hu_HU", *platform);
+    EXPECT_EQ(Translate(instance, u"Zebra"), "Zebra (de)");
+}
+
 } // namespace
 } // namespace lantorvix
