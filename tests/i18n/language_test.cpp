@@ -42,15 +42,11 @@ INSTANTIATE_TEST_SUITE_P(
         LanguageCase{"NoThreadLocaleIsC", std::nullopt, std::nullopt, std::nullopt, "C"}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST(ThreadLocaleCodeTest, UsesTheTableAsPublished)
+TEST(ThreadLocaleCodeTest, KeepsThePublishedOddCodesAndGivesCForTheRest)
 {
     const std::pair<std::uint32_t, const char*> rows[] = {
-        {1030, "da_DK"}, {1031, "de_DE"}, {1032, "gr_GR"}, {1033, "en_US"}, {1034, "es_ES"},
-        {1035, "fi_FI"}, {1036, "fr_FR"}, {1039, "is_IS"}, {1040, "it_IT"}, {1042, "ko_KO"},
-        {1043, "nl_NL"}, {1044, "no_NO"}, {1045, "pl_PL"}, {1046, "pt_BR"}, {1049, "ru_RU"},
-        {1053, "sv_SE"}, {2057, "en_UK"}, {2060, "fr_BE"}, {2067, "nl_BE"}, {2068, "nn_NO"},
-        {2070, "pt_PT"}, {2077, "fi_SE"}, {3082, "es_ES"}, {3084, "fr_CA"}, {4103, "de_LU"},
-        {1038, "C"},     {1029, "C"},     {0, "C"},        {2052, "C"},     {0xFFFFFFFF, "C"},
+        {1032, "gr_GR"}, {1042, "ko_KO"}, {2057, "en_UK"}, {2077, "fi_SE"},   {3082, "es_ES"},
+        {4103, "de_LU"}, {1038, "C"},     {0, "C"},        {0xFFFFFFFF, "C"},
     };
     for (const auto& [lcid, code] : rows) {
         EXPECT_EQ(i18n::ThreadLocaleCode(lcid), code) << lcid;
