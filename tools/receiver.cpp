@@ -1,5 +1,5 @@
-// A small window that receives typed text and reports it: every line on standard output as
-// it is completed, with a Tab shown as "<TAB>" and the line's end as "<ENTER>". Used by the
+// A small window that receives typed text and reports it on standard output: what was typed
+// up to each Enter or Tab, followed by "<ENTER>" or "<TAB>", one report a line. Used by the
 // demonstration and the end-to-end tests as "the focused application".
 
 #include <QApplication>
@@ -19,7 +19,9 @@ protected:
             std::fflush(stdout);
             line_.clear();
         } else if (event->key() == Qt::Key_Tab) {
-            line_ += QStringLiteral("<TAB>");
+            std::printf("%s<TAB>\n", line_.toUtf8().constData());
+            std::fflush(stdout);
+            line_.clear();
             insertPlainText(QStringLiteral("\t"));
             return;
         } else {

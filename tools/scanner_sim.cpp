@@ -94,6 +94,7 @@ struct Options {
     long delayMs = 500;
     long lingerMs = 1000;
     bool waitOpen = true;
+    bool quiet = false;
     std::string file;
     std::string link;
     std::vector<std::string> codes;
@@ -121,6 +122,8 @@ bool ParseArgs(int argc, char** argv, Options& o)
         const char* v = nullptr;
         if (a == "-h" || a == "--help") {
             return false;
+        } else if (a == "-q" || a == "--quiet") {
+            o.quiet = true;
         } else if (a == "-n" || a == "--no-wait") {
             o.waitOpen = false;
         } else if (a == "-t" || a == "--terminator") {
@@ -263,7 +266,9 @@ int main(int argc, char** argv)
     std::cout << path << std::endl;
 
     if (o.waitOpen) {
-        std::cerr << "waiting for " << path << " to be opened\n";
+        if (!o.quiet) {
+            std::cerr << "waiting for " << path << " to be opened\n";
+        }
         if (!WaitForOpen(path)) {
             return stopRequested ? 0 : 1;
         }
@@ -271,7 +276,9 @@ int main(int argc, char** argv)
     }
 
     auto send = [&](const std::string& code) {
-        std::cerr << "sending " << code << '\n';
+        if (!o.quiet) {
+            std::cerr << "sending " << code << '\n';
+        }
         return WriteAll(master, code + o.terminator, o.baud);
     };
     bool ok = true;

@@ -75,9 +75,12 @@ int main()
                                                     {"XDG_CONFIG_DIRS", (folder / "xdg").string()},
                                                     {"QT_QPA_PLATFORM", "xcb"},
                                                     {"WAYLAND_DISPLAY", ""}};
-    ChildProcess trayer({{"trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request", "--height",
-                          "32", "--SetDockType", "false"},
-                         env, "", false, false});
+    ChildProcess trayer({{"trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request",
+                          "--height", "32", "--SetDockType", "false"},
+                         env,
+                         "",
+                         false,
+                         false});
     if (!Await([&] { return probe.TrayHostRunning(); }, std::chrono::seconds(15))) {
         std::printf("trayer did not start\n");
         return 1;
@@ -97,7 +100,8 @@ int main()
     for (int run = 0; run < kRuns; ++run) {
         const auto start = Clock::now();
         ChildProcess app({{LANTORVIX_EXE}, env, (folder / "work").string(), false, false});
-        if (!Await([&] { return probe.EmbeddedWindows("lantorvix").size() == 1; }, std::chrono::seconds(30))) {
+        if (!Await([&] { return probe.EmbeddedWindows("lantorvix").size() == 1; },
+                   std::chrono::seconds(30))) {
             std::printf("run %d: no tray icon\n", run);
             return 1;
         }
@@ -113,8 +117,10 @@ int main()
     std::printf("lantorvix start-up over %d runs (the first one cold)\n", kRuns);
     std::printf("  exec to tray icon present: min %.1f ms, median %.1f ms, max %.1f ms (goal < 300 ms)\n",
                 trayMs.front(), trayMs[trayMs.size() / 2], trayMs.back());
-    std::printf("  resident memory in the tray, port open: min %.1f MiB, median %.1f MiB, max %.1f MiB (goal < 40 MiB)\n",
-                static_cast<double>(rssKiB.front()) / 1024, static_cast<double>(rssKiB[rssKiB.size() / 2]) / 1024,
+    std::printf("  resident memory in the tray, port open: min %.1f MiB, median %.1f MiB, max %.1f MiB (goal "
+                "< 40 MiB)\n",
+                static_cast<double>(rssKiB.front()) / 1024,
+                static_cast<double>(rssKiB[rssKiB.size() / 2]) / 1024,
                 static_cast<double>(rssKiB.back()) / 1024);
     fs::remove_all(folder);
     return 0;

@@ -3,6 +3,8 @@
 #include "app/qt/icon_art.h"
 
 #include <QCloseEvent>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
@@ -49,6 +51,29 @@ QFrame* MakeBevel(QWidget* parent, QFrame::Shape shape, int left, int top, int w
     return line;
 }
 
+// "MS Sans Serif" 8 pt at 96 dpi is 11 pixels high. Where it is missing, the first face of
+// similar width that is installed stands in, one pixel smaller at a time until the longest
+// text fits its fixed rectangle beside the check box's indicator.
+QFont WindowFont()
+{
+    QString family;
+    for (const char* candidate :
+         {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arial", "DejaVu Sans Condensed"}) {
+        if (QFontDatabase::hasFamily(QString::fromLatin1(candidate))) {
+            family = QString::fromLatin1(candidate);
+            break;
+        }
+    }
+    QFont font(family);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    const QString longest = QString::fromUtf8("Vezető nullák eldobása");
+    while (font.pixelSize() > 9 && QFontMetrics(font).horizontalAdvance(longest) > 129 - 22) {
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    return font;
+}
+
 } // namespace
 
 SettingsWindow::SettingsWindow()
@@ -57,15 +82,7 @@ SettingsWindow::SettingsWindow()
 {
     setWindowTitle(QString::fromUtf8("Lantorvix - Beállítások"));
     setWindowIcon(ApplicationIcon());
-    // "MS Sans Serif" 8 pt at 96 dpi is 11 pixels high. Where it is missing a narrow sans
-    // face of similar width stands in, so that the texts fit their fixed rectangles.
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
-                                QStringLiteral("Arial"), QStringLiteral("DejaVu Sans Condensed")});
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(WindowFont());
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::Button));

@@ -89,7 +89,7 @@ protected:
     void StartSimulator()
     {
         simulator = std::make_unique<ChildProcess>(ChildProcess::Options{
-            {LANTORVIX_SIMULATOR, "--delay", "0", "--linger", "-1"}, env, "", true, true});
+            {LANTORVIX_SIMULATOR, "--quiet", "--delay", "0", "--linger", "-1"}, env, "", true, true});
         const auto path = simulator->ReadLine(10s);
         ASSERT_TRUE(path && path->rfind("/dev/", 0) == 0);
         ptyPath = *path;
@@ -232,8 +232,7 @@ TEST_F(DesktopTest, TrayMenuShowsTheWindowAndExitEndsTheProgram)
     const auto question = probe.WaitForWindowNamed("Lantorvix", 10s);
     ASSERT_TRUE(question) << "no exit question";
     probe.Focus(*question);
-    probe.Key("Tab"); // from the default "No" to "Yes"
-    probe.Key("space");
+    probe.Chord("Alt_L", "y"); // "&Yes"; the default button is "No"
     EXPECT_EQ(app->Wait(15s), 0);
     EXPECT_TRUE(WaitUntil([&] { return probe.EmbeddedWindows("lantorvix").empty(); }, 10s));
 }

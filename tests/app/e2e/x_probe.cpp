@@ -10,8 +10,19 @@
 
 namespace lantorvix::test {
 
+namespace {
+
+// Windows come and go while the tree is walked; a vanished one is simply skipped.
+int IgnoreErrors(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
+} // namespace
+
 XProbe::XProbe(const std::string& display) : display_(XOpenDisplay(display.c_str()))
 {
+    XSetErrorHandler(IgnoreErrors);
     if (display_ == nullptr) {
         throw std::runtime_error("cannot open display " + display);
     }
@@ -49,8 +60,23 @@ bool XProbe::Viewable(Window window)
 
 std::string XProbe::Name(Window window)
 {
-    XTextProperty prop{};
+    // _NET_WM_NAME holds the title in UTF-8; WM_NAME may be Latin-1 or compound text.
+    const Atom netName = XInternAtom(display_, "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(display_, "UTF8_STRING", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
     std::string name;
+    if (XGetWindowProperty(display_, window, netName, 0, 1024, False, utf8, &type, &format, &count, &after,
+                           &data) == Success &&
+        data != nullptr) {
+        name.assign(reinterpret_cast<const char*>(data), count);
+        XFree(data);
+        return name;
+    }
+    XTextProperty prop{};
     if (XGetWMName(display_, window, &prop) != 0 && prop.value != nullptr) {
         name.assign(reinterpret_cast<const char*>(prop.value), prop.nitems);
         XFree(prop.value);
@@ -77,8 +103,8 @@ std::string XProbe::Instance(Window window)
 std::vector<XProbe::Window> XProbe::WindowsNamed(const std::string& name)
 {
     std::vector<Window> found;
-    Walk(DefaultRootWindow(display_), 0, [&](Window w, int) {
-        if (Name(w) == name && Viewable(w)) {
+    Walk(DefaultRootWindow(display_), 0, [&](Window w, int depth) {
+        if (depth == 1 && Name(w) == name && Viewable(w)) {
             found.push_back(w);
         }
     });
@@ -158,6 +184,18 @@ void XProbe::Key(const std::string& keysym)
     }
     XTestFakeKeyEvent(display_, code, True, CurrentTime);
     XTestFakeKeyEvent(display_, code, False, CurrentTime);
+    Sync();
+}
+
+void XProbe::Chord(const std::string& modifier, const std::string& keysym)
+{
+    const KeyCode mod = XKeysymToKeycode(display_, XStringToKeysym(modifier.c_str()));
+    if (mod == 0) {
+        throw std::runtime_error("no key for " + modifier);
+    }
+    XTestFakeKeyEvent(display_, mod, True, CurrentTime);
+    Key(keysym);
+    XTestFakeKeyEvent(display_, mod, False, CurrentTime);
     Sync();
 }
 

@@ -27,7 +27,8 @@ public:
     XProbe(const XProbe&) = delete;
     XProbe& operator=(const XProbe&) = delete;
 
-    // Viewable windows anywhere in the tree whose WM_NAME is exactly the name.
+    // Viewable top-level windows whose title is exactly the name (a tray icon, embedded in
+    // the tray host, never matches).
     std::vector<Window> WindowsNamed(const std::string& name);
     // Viewable windows of the program (WM_CLASS instance name) that are not top-level
     // windows: tray icons embedded in the tray host.
@@ -41,6 +42,8 @@ public:
     void Click(int button, int count = 1);
     // Types a key by keysym name ("Tab", "Down", "Return", "a").
     void Key(const std::string& keysym);
+    // A key with a modifier held ("Alt_L", "y").
+    void Chord(const std::string& modifier, const std::string& keysym);
     void Focus(Window window);
     // Whether a tray host owns the system tray selection of screen 0.
     bool TrayHostRunning();
