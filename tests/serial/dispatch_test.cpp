@@ -86,6 +86,20 @@ TEST(Dispatch, NotReportingByCountReadsAndHandsOutTheBuffer)
     EXPECT_EQ(f.device->QueuedBytes(), 0u);
 }
 
+// The handed-out buffer holds only what was read, never an unfilled tail.
+TEST(Dispatch, RxBufGetsOnlyTheBytesActuallyRead)
+{
+    Recorder r;
+    PortFixture f;
+    f.OpenQuietly();
+    r.Attach(*f.port);
+    f.port->SetRxCharNotify(false);
+    f.device->Receive("abc");
+    f.device->OverstateQueueCount(2);
+    f.port->HandleRxChar();
+    EXPECT_EQ(r.log, std::vector<std::string>{"RxBuf abc"});
+}
+
 TEST(Dispatch, LinkWithReceivedDataTakesTheBytes)
 {
     Recorder r;

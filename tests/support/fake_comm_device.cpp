@@ -175,7 +175,7 @@ bool FakeCommDevice::ClearErrors(std::uint32_t& errors, ComStat& stat)
     errors = errorFlags_;
     errorFlags_ = 0;
     stat = ComStat{};
-    stat.cbInQue = static_cast<std::uint32_t>(input_.size());
+    stat.cbInQue = static_cast<std::uint32_t>(input_.size()) + queueCountExtra_;
     return true;
 }
 
@@ -298,6 +298,12 @@ void FakeCommDevice::ReceiveWithEvent(const std::string& bytes)
         waitResults_.push_back({EventWaitStatus::eventsReady, ev::RXCHAR, 0});
     }
     changed_.notify_all();
+}
+
+void FakeCommDevice::OverstateQueueCount(std::uint32_t extra)
+{
+    std::lock_guard lock(mutex_);
+    queueCountExtra_ = extra;
 }
 
 void FakeCommDevice::SetErrorFlags(std::uint32_t flags)

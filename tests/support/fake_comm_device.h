@@ -67,6 +67,8 @@ public:
     void Receive(const std::string& bytes);
     // Bytes arrive and a wait reports EV_RXCHAR.
     void ReceiveWithEvent(const std::string& bytes);
+    // ClearErrors reports this many bytes more than are queued (a count gone stale).
+    void OverstateQueueCount(std::uint32_t extra);
     void SetErrorFlags(std::uint32_t flags);
     void SetModemStatus(std::uint32_t status);
     void PushEvents(std::uint32_t mask);
@@ -107,6 +109,7 @@ private:
     std::map<std::thread::id, std::uint32_t> lastError_;
     std::deque<char> input_;
     std::uint32_t errorFlags_ = 0;
+    std::uint32_t queueCountExtra_ = 0;
     std::uint32_t modemStatus_ = 0;
     std::uint32_t eventMask_ = 0;
     std::deque<EventWaitResult> waitResults_;
