@@ -56,7 +56,9 @@ DialogResult ShowMessageBox(QWidget* owner, std::string_view text, std::string_v
     QMessageBox box(owner);
     box.setWindowIcon(ApplicationIcon());
     box.setWindowTitle(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
-    box.setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    // The texts break lines the Windows way.
+    box.setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
+                    .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     box.setTextFormat(Qt::PlainText);
     ConfigureMessageBox(box, flags);
     box.exec();
