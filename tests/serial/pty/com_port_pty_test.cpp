@@ -245,6 +245,8 @@ TEST(PortClose, CloseAndReopenFromInsideTheReceptionHandlerDoNotHang)
 TEST(PortUnplug, ClosingTheMasterEndsTheThreadWithoutSpinning)
 {
     PortOnPty p;
+    // A first thread makes a sanitizer start its own helper thread now, not inside the count.
+    std::thread([] {}).join();
     const std::size_t threadsBefore = ThreadCount();
     p.port.Open();
     EXPECT_EQ(ThreadCount(), threadsBefore + 1) << "the event thread runs";
