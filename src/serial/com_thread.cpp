@@ -125,10 +125,10 @@ void TComThread::Detach()
 {
     // Kept reachable (not a leak to the checkers), never freed: the ended thread needs it.
     static std::mutex graveyardMutex;
-    static std::vector<TComThread*> graveyard;
+    static auto* const graveyard = new std::vector<TComThread*>(); // never destroyed either
     {
         std::lock_guard lock(graveyardMutex);
-        graveyard.push_back(this);
+        graveyard->push_back(this);
     }
     detached_.store(true);
     thread_.detach();
