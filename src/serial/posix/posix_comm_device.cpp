@@ -251,7 +251,9 @@ void PosixCommDevice::UpdateModemWatch()
     {
         std::lock_guard lock(mutex_);
         fd = tty_.Get();
-        wanted = fd >= 0 && (mask_ & kModemEvents) != 0;
+        int lines = 0;
+        // A tty without modem lines (a pseudo-terminal) has no changes to wait for.
+        wanted = fd >= 0 && (mask_ & kModemEvents) != 0 && ::ioctl(fd, TIOCMGET, &lines) == 0;
     }
     if (!wanted) {
         modem_.Stop();
