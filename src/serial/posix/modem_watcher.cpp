@@ -96,6 +96,11 @@ void ModemWatcher::Stop()
     thread_.join();
 }
 
+int ModemWatcher::WaitForLineChange(int fd)
+{
+    return ioctl(fd, TIOCMIWAIT, TIOCM_CTS | TIOCM_DSR | TIOCM_CD | TIOCM_RNG);
+}
+
 void ModemWatcher::Run(int fd)
 {
     LineState before = ReadLines(fd);
@@ -106,7 +111,7 @@ void ModemWatcher::Run(int fd)
                 break;
             }
         }
-        const int result = ioctl(fd, TIOCMIWAIT, TIOCM_CTS | TIOCM_DSR | TIOCM_CD | TIOCM_RNG);
+        const int result = wait_(fd);
         if (result != 0 && errno != EINTR) {
             break; // no modem lines, or the device is gone
         }

@@ -17,8 +17,12 @@ namespace lantorvix::posix {
 class ModemWatcher {
 public:
     using Callback = std::function<void(std::uint32_t events)>;
+    // Blocks until a modem line of fd changes: 0, or -1 with errno (EINTR when interrupted).
+    using LineWait = int (*)(int fd);
 
     ModemWatcher() = default;
+    // With another blocking wait in place of TIOCMIWAIT (tests of the interruption).
+    explicit ModemWatcher(LineWait wait) : wait_(wait) {}
     ModemWatcher(const ModemWatcher&) = delete;
     ModemWatcher& operator=(const ModemWatcher&) = delete;
     ~ModemWatcher() { Stop(); }
@@ -30,12 +34,14 @@ public:
 
 private:
     void Run(int fd);
+    static int WaitForLineChange(int fd);
 
     std::mutex mutex_;
     std::condition_variable ended_;
     bool stopRequested_ = false;
     bool finished_ = false;
     Callback callback_;
+    LineWait wait_ = &ModemWatcher::WaitForLineChange;
     std::thread thread_;
 };
 
