@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 namespace lantorvix {
 namespace {
 
@@ -123,6 +125,16 @@ TEST_F(TranslateTest, WithoutLangTheMessagesLocaleChooses)
     StartTranslation(dir_.Executable());
     EXPECT_EQ(i18n::LanguageCode(), "fr_FR");
     EXPECT_EQ(TranslateTextAnsi("Cancel"), "Cancel");
+}
+#else
+TEST_F(TranslateTest, WithoutLangTheUsersLocaleChooses)
+{
+    StartTranslation(dir_.Executable());
+    const std::string code = i18n::LanguageCode();
+    ASSERT_EQ(code.size(), 5u) << code;
+    EXPECT_TRUE(std::islower(code[0]) && std::islower(code[1]) && code[2] == '_' && std::isupper(code[3]) &&
+                std::isupper(code[4]))
+        << code;
 }
 #endif
 
