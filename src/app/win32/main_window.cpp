@@ -96,13 +96,14 @@ MainWindow::MainWindow(HINSTANCE instance, MainWindowEvents& events) : events_(e
     INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
 
+    // Shared icons live as long as the module: the window class keeps using them.
     const auto iconId = MAKEINTRESOURCEW(LANTORVIX_IDI_MAIN);
     bigIcon_ = static_cast<HICON>(LoadImageW(instance, iconId, IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                             GetSystemMetrics(SM_CYICON), 0));
+                                             GetSystemMetrics(SM_CYICON), LR_SHARED));
     smallIcon_ = static_cast<HICON>(LoadImageW(instance, iconId, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                               GetSystemMetrics(SM_CYSMICON), 0));
-    logo_ =
-        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(LANTORVIX_IDI_LOGO), IMAGE_ICON, 48, 48, 0));
+                                               GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    logo_ = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(LANTORVIX_IDI_LOGO), IMAGE_ICON, 48, 48, LR_SHARED));
     font_ = MakeFont(FW_NORMAL);
     boldFont_ = MakeFont(FW_BOLD);
 
@@ -138,11 +139,6 @@ MainWindow::~MainWindow()
     }
     DeleteObject(font_);
     DeleteObject(boldFont_);
-    for (HICON icon : {bigIcon_, smallIcon_, logo_}) {
-        if (icon != nullptr) {
-            DestroyIcon(icon);
-        }
-    }
 }
 
 void MainWindow::CreateControls()
