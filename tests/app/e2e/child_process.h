@@ -35,8 +35,8 @@ public:
     const std::vector<std::string>& Lines() const { return lines_; }
     void Write(const std::string& text);
     void CloseStdin();
-    // Waits for the process to end; its exit status (or -1 when it was killed or the bound
-    // passed, after which it is killed).
+    // Waits for the process to end; its exit status, or -1 when a signal ended it or it is
+    // still running at the bound.
     int Wait(std::chrono::milliseconds bound = std::chrono::seconds(10));
     bool Running();
     void Terminate();

@@ -166,6 +166,29 @@ protected:
         return menu;
     }
 
+    // Presses keys on a box until the process that showed it has ended: the first press can
+    // come before the box has taken the keyboard focus.
+    int AnswerBox(XProbe::Window box, ChildProcess& owner, const std::function<void()>& press)
+    {
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            probe.Focus(box);
+            press();
+            const int status = owner.Wait(1s);
+            if (!owner.Running()) {
+                return status;
+            }
+        }
+        return -1;
+    }
+
+    // A picture of the whole screen beside the test, for finding out what went wrong.
+    void SaveScreen(const std::string& name)
+    {
+        RunProgram({"import", "-display", xvfb.Display(), "-window", "root",
+                    (fs::path(LANTORVIX_ARTIFACTS) / (name + ".png")).string()},
+                   20);
+    }
+
     XvfbServer xvfb;
     XProbe probe;
     fs::path folder;
@@ -231,9 +254,12 @@ TEST_F(DesktopTest, TrayMenuShowsTheWindowAndExitEndsTheProgram)
     probe.Click(1);
     const auto question = probe.WaitForWindowNamed("Lantorvix", 10s);
     ASSERT_TRUE(question) << "no exit question";
-    probe.Focus(*question);
-    probe.Chord("Alt_L", "y"); // "&Yes"; the default button is "No"
-    EXPECT_EQ(app->Wait(15s), 0);
+    // "&Yes"; the default button is "No".
+    const int status = AnswerBox(*question, *app, [&] { probe.Chord("Alt_L", "y"); });
+    if (status != 0) {
+        SaveScreen("exit_failure");
+    }
+    EXPECT_EQ(status, 0);
     EXPECT_TRUE(WaitUntil([&] { return probe.EmbeddedWindows("lantorvix").empty(); }, 10s));
 }
 
@@ -244,9 +270,7 @@ TEST_F(DesktopTest, SecondStartWarnsAndLeavesOneIcon)
     const auto box = probe.WaitForWindowNamed("Lantorvix", 15s);
     ASSERT_TRUE(box) << "no warning from the second copy";
     EXPECT_EQ(probe.EmbeddedWindows("lantorvix").size(), 1u);
-    probe.Focus(*box);
-    probe.Key("Return");
-    EXPECT_EQ(second->Wait(15s), 0);
+    EXPECT_EQ(AnswerBox(*box, *second, [&] { probe.Key("Return"); }), 0);
     EXPECT_EQ(probe.EmbeddedWindows("lantorvix").size(), 1u);
     EXPECT_TRUE(app->Running());
 }
