@@ -75,6 +75,12 @@ void IniDocument::Parse()
     }
 }
 
+std::string_view IniDocument::MissingLineBreak() const
+{
+    // A file that ends in a lone CR has half of its last line break already.
+    return !text_.empty() && text_.back() == '\r' ? std::string_view("\n") : LineBreak();
+}
+
 std::string_view IniDocument::LineBreak() const
 {
     const std::size_t lf = text_.find('\n');
@@ -191,17 +197,16 @@ void IniDocument::SetValue(std::string_view section, std::string_view key, std::
             }
         }
         const Line& after = lines_[last];
-        const bool broken = after.next > after.end; // the line has its own line break
-        if (broken) {
+        if (after.next > after.begin && text_[after.next - 1] == '\n') {
             Replace(after.next, after.next, entry.append(br));
         } else {
-            Replace(after.next, after.next, std::string(br).append(entry).append(br));
+            Replace(after.next, after.next, std::string(MissingLineBreak()).append(entry).append(br));
         }
         return;
     }
     std::string added;
     if (!text_.empty() && text_.back() != '\n' && text_ != kBom) {
-        added += br;
+        added += MissingLineBreak();
     }
     added.append("[").append(section).append("]").append(br).append(entry).append(br);
     Replace(text_.size(), text_.size(), added);

@@ -58,6 +58,8 @@ private:
 
     void Parse();
     std::string_view LineBreak() const;
+    // What completes the last line when the text does not end with a line break.
+    std::string_view MissingLineBreak() const;
     void Replace(std::size_t begin, std::size_t end, std::string_view with);
     std::vector<std::size_t> SectionHeaders(std::string_view section) const;
     std::size_t SectionEnd(std::size_t header) const; // index one past the section's last line
