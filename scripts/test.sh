@@ -9,9 +9,10 @@ scripts/install-deps.sh test
 export CTEST_OUTPUT_ON_FAILURE=1
 jobs=$(nproc)
 
-echo "== Windows builds (MinGW-w64 x86_64 and i686)"
+echo "== Windows builds (MinGW-w64 x86_64 with its tests; i686 program) and their packages"
 scripts/build.sh mingw64
-scripts/build.sh mingw32
+scripts/build.sh mingw64 package-zip package-nsis
+scripts/build.sh mingw32 Lantorvix package-zip package-nsis
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer: unit and pseudo-terminal tests"
 scripts/build.sh asan
