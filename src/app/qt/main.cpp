@@ -33,7 +33,7 @@ int main(int argc, char** argv)
     dispatcher.SetWaker(&waker);
     MainThreadDispatcher::SetDefault(&dispatcher);
 
-    QtShell shell;
+    QtShell shell(LANTORVIX_MAKER_URL);
     TForm1* form = nullptr;
     dispatcher.SetExceptionHandler([&form](std::exception_ptr error) {
         if (form == nullptr) {

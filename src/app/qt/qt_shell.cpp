@@ -32,8 +32,10 @@ private:
 
 } // namespace
 
-QtShell::QtShell() : window_(std::make_unique<SettingsWindow>()), menu_(std::make_unique<QMenu>())
+QtShell::QtShell(const std::string& makerUrl)
+    : window_(std::make_unique<SettingsWindow>()), menu_(std::make_unique<QMenu>())
 {
+    window_->Image1->setToolTip(FromUtf8(makerUrl));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(ApplicationIcon());
 

@@ -19,7 +19,8 @@ class TForm1;
 // must exist before it is constructed.
 class QtShell : public Shell {
 public:
-    QtShell();
+    // makerUrl: the logo's tool tip.
+    explicit QtShell(const std::string& makerUrl = {});
     ~QtShell() override;
 
     // The form that receives the events; set before the first event can arrive.
