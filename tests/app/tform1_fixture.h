@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -23,9 +24,11 @@ class TForm1Test : public ::testing::Test {
 protected:
     TForm1Test()
     {
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '_'); // parameterised tests
         folder = std::filesystem::temp_directory_path() /
                  ("lantorvix-app-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                  name);
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         system.settingsFile = (folder / "Lantorvix.ini").string();
@@ -56,7 +59,10 @@ protected:
         std::ifstream in(system.settingsFile, std::ios::binary);
         std::stringstream s;
         s << in.rdbuf();
-        return s.str();
+        // Lines the file adds end the platform's way; the tests compare their content.
+        std::string text = s.str();
+        text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+        return text;
     }
 
     // Start-up with a configured, present port: the port is open afterwards.
