@@ -1,6 +1,7 @@
 // The Linux program: translation and port messages first, then the Qt application, the
 // keyboard, the port dispatcher woken through Qt's loop, and the common program entry.
 
+#include "app/message_startup.h"
 #include "app/program.h"
 #include "app/qt/qt_shell.h"
 #include "app/qt/qt_waker.h"
@@ -20,8 +21,7 @@
 int main(int argc, char** argv)
 {
     using namespace lantorvix;
-    i18n::StartTranslation();
-    InitializeSerialMessages();
+    const std::string messagesFailure = StartBuiltInMessages();
     const CodePage codePage = i18n::AnsiCodePage();
 
     QApplication app(argc, argv);
@@ -68,6 +68,9 @@ int main(int argc, char** argv)
     const int exitCode = RunProgram(std::move(services), [&](TForm1* f) {
         form = f;
         shell.Attach(f);
+        if (f != nullptr && !messagesFailure.empty()) {
+            f->ShowGeneralError(messagesFailure);
+        }
         if (f != nullptr && !keyboardFailure.empty()) {
             f->ShowGeneralError(keyboardFailure);
         }

@@ -4,6 +4,7 @@
 #include "app/win32/win_api.h"
 
 #include "app/general_error.h"
+#include "app/message_startup.h"
 #include "app/program.h"
 #include "app/system/system_services.h"
 #include "app/win32/message_box.h"
@@ -24,8 +25,7 @@ namespace {
 int Run(HINSTANCE instance)
 {
     using namespace lantorvix;
-    i18n::StartTranslation();
-    InitializeSerialMessages();
+    const std::string messagesFailure = StartBuiltInMessages();
     const CodePage codePage = i18n::AnsiCodePage();
 
     MainThreadDispatcher dispatcher;
@@ -59,6 +59,9 @@ int Run(HINSTANCE instance)
     const int exitCode = RunProgram(std::move(services), [&](TForm1* f) {
         form = f;
         shell.Attach(f);
+        if (f != nullptr && !messagesFailure.empty()) {
+            f->ShowGeneralError(messagesFailure);
+        }
     });
     dispatcher.SetExceptionHandler({});
     MainThreadDispatcher::SetDefault(nullptr);
