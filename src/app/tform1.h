@@ -108,6 +108,9 @@ private:
     std::string makerUrl_;
     std::string title_;
 
+    // ScanBuffer never keeps this many characters: a code and its stop string must fit below it.
+    static constexpr std::size_t kScanBufferLimit = 255;
+
     std::unique_ptr<TComPort> comPort_;
     AppSettings appSettings_;
     std::string scanBuffer_;

@@ -28,11 +28,11 @@ void TForm1::ComPortRxChar(int count)
     std::string received;
     comPort_->ReadText(received, count);
     scanBuffer_ += received;
-    if (scanBuffer_.size() >= 255) {
-        scanBuffer_.clear();
-        return;
-    }
     ExtractCodes();
+    if (scanBuffer_.size() >= kScanBufferLimit) {
+        // A run with no stop string: emptied silently, the timer left running.
+        scanBuffer_.clear();
+    }
 }
 
 void TForm1::Timer1Timer()
@@ -50,6 +50,13 @@ void TForm1::ExtractCodes()
         const auto at = scanBuffer_.find(stop);
         if (at == std::string::npos) {
             return;
+        }
+        const std::size_t used = at + stop.size();
+        if (used >= kScanBufferLimit) {
+            // This code could not have fitted in the buffer: dropped like any overflow. Codes
+            // that merely arrived together (a busy main thread, a burst) are each typed.
+            scanBuffer_.erase(0, used);
+            continue;
         }
         std::string code = scanBuffer_.substr(0, at);
         if (appSettings_.DiscardNull) {

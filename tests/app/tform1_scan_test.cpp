@@ -113,6 +113,27 @@ TEST_F(TForm1Test, BufferOf254IsExaminedAnd255IsDroppedUnexamined)
     Receive(std::string(253, 'c') + "\r\n"); // 255 in one reception, complete code included
     EXPECT_EQ(form->ScanBuffer(), "");
     EXPECT_EQ(keyboard.TypedText(), "");
+
+    Receive(std::string(300, 'd') + "\r\n12\r\n"); // an oversized code does not take the next one along
+    EXPECT_EQ(keyboard.TypedText(), "12");
+    EXPECT_EQ(form->ScanBuffer(), "");
+}
+
+TEST_F(TForm1Test, CodesArrivingTogetherBeyondTheBufferSizeAreEachTyped)
+{
+    // A burst, or receptions held back while a code was typed: 40 codes in one reception.
+    StartWithPort();
+    std::string burst;
+    std::string expected;
+    for (int i = 0; i < 40; ++i) {
+        const std::string code = std::to_string(4000000000000 + i);
+        burst += code + "\r\n";
+        expected += code;
+    }
+    ASSERT_GT(burst.size(), 255u);
+    Receive(burst + "99");
+    EXPECT_EQ(keyboard.TypedText(), expected);
+    EXPECT_EQ(form->ScanBuffer(), "99");
 }
 
 TEST_F(TForm1Test, EmptyReceptionDoesNothing)
