@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
 # Builds the native tree and runs its benchmarks (ctest label "bench"); their figures are
 # gathered into <tree>/bench-results.json. The benchmarks print numbers and never fail on
-# time. scripts/bench.sh [build tree]   (default build/linux, built with the linux preset)
+# time. scripts/bench.sh [--no-build] [build tree]   (default build/linux, linux preset)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+build=1
+if [ "${1:-}" = --no-build ]; then
+  build=0
+  shift
+fi
 tree=${1:-build/linux}
-if [ "$tree" = build/linux ]; then
+if [ $build = 0 ]; then
+  :
+elif [ "$tree" = build/linux ]; then
   scripts/build.sh linux
 else
   cmake --build "$tree" -j2
