@@ -8,6 +8,7 @@
 
 #include <random>
 #include <tuple>
+#include <unistd.h>
 
 using namespace std::string_literals;
 
