@@ -8,7 +8,7 @@ run_pkgs=(
   build-essential cmake ninja-build pkg-config gettext
   qt6-base-dev libgl-dev
   libx11-dev libxtst-dev libxkbcommon-dev libxkbcommon-x11-dev xkb-data x11-xkb-utils
-  xvfb xauth trayer x11-apps imagemagick xdotool
+  xvfb xauth trayer x11-apps x11-xserver-utils imagemagick xdotool
 )
 test_pkgs=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
