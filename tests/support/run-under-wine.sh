@@ -12,8 +12,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 export WINEPREFIX=${LANTORVIX_WINEPREFIX:-$PWD/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
-# No Mono or Gecko installer dialogs: nothing here needs .NET or HTML.
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# No Mono or Gecko installer dialogs (nothing here needs .NET or HTML), and no debugger:
+# a crashing program must end the test at once instead of waiting in winedbg.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml,winedbg.exe=}
 wine_bin=$(command -v wine || command -v wine64)
 
 "$here/wine-prefix.sh"
