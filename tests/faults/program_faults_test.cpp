@@ -5,6 +5,7 @@
 // later scans still arrive.
 
 #include "../app/e2e/child_process.h"
+#include "../app/e2e/desktop_session.h"
 #include "../app/e2e/x_probe.h"
 
 #include "support/pty_pair.h"
@@ -82,28 +83,9 @@ protected:
         fs::remove_all(folder);
     }
 
-    void StartTrayHost()
-    {
-        trayer = std::make_unique<ChildProcess>(
-            ChildProcess::Options{{"trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request",
-                                   "--height", "32", "--SetDockType", "false", "--SetPartialStrut", "false"},
-                                  env,
-                                  "",
-                                  false,
-                                  false});
-        ASSERT_TRUE(WaitUntil([&] { return probe.TrayHostRunning(); }, 15s))
-            << "trayer did not take the tray";
-    }
+    void StartTrayHost() { test::StartTrayHost(env, probe, trayer); }
 
-    void StartReceiver()
-    {
-        receiver =
-            std::make_unique<ChildProcess>(ChildProcess::Options{{LANTORVIX_RECEIVER}, env, "", false, true});
-        ASSERT_EQ(receiver->ReadLine(20s), "ready");
-        const auto w = probe.WaitForWindowNamed("Lantorvix receiver", 15s);
-        ASSERT_TRUE(w);
-        receiverWindow = *w;
-    }
+    void StartReceiver() { test::StartReceiver(env, probe, receiver, receiverWindow); }
 
     void WriteIni(const std::string& portPath, const std::string& rest)
     {

@@ -2,6 +2,7 @@
 // simulator's pseudo-terminal and typing into a receiver window through XTest.
 
 #include "child_process.h"
+#include "desktop_session.h"
 #include "x_probe.h"
 
 #include "support/wait_until.h"
@@ -63,28 +64,9 @@ protected:
         fs::remove_all(folder);
     }
 
-    void StartTrayHost()
-    {
-        trayer = std::make_unique<ChildProcess>(
-            ChildProcess::Options{{"trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request",
-                                   "--height", "32", "--SetDockType", "false", "--SetPartialStrut", "false"},
-                                  env,
-                                  "",
-                                  false,
-                                  false});
-        ASSERT_TRUE(WaitUntil([&] { return probe.TrayHostRunning(); }, 15s))
-            << "trayer did not take the tray";
-    }
+    void StartTrayHost() { test::StartTrayHost(env, probe, trayer); }
 
-    void StartReceiver()
-    {
-        receiver =
-            std::make_unique<ChildProcess>(ChildProcess::Options{{LANTORVIX_RECEIVER}, env, "", false, true});
-        ASSERT_EQ(receiver->ReadLine(20s), "ready");
-        const auto w = probe.WaitForWindowNamed("Lantorvix receiver", 15s);
-        ASSERT_TRUE(w);
-        receiverWindow = *w;
-    }
+    void StartReceiver() { test::StartReceiver(env, probe, receiver, receiverWindow); }
 
     void StartSimulator()
     {
