@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <mutex>
+#include <shared_mutex>
 #include <utility>
 
 namespace lantorvix::i18n {

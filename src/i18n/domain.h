@@ -1,12 +1,12 @@
 #pragma once
 
 #include "base/codepage.h"
+#include "base/shared_mutex.h"
 #include "i18n/mo_catalogue.h"
 #include "i18n/translation_platform.h"
 
 #include <memory>
 #include <optional>
-#include <shared_mutex>
 #include <string>
 #include <string_view>
 
@@ -41,7 +41,7 @@ private:
     const CodePage codePage_;
     TranslationPlatform& platform_;
 
-    mutable std::shared_mutex mutex_;
+    mutable SharedMutex mutex_;
     bool openPending_ = true;
     std::unique_ptr<MappedFile> file_;
     std::unique_ptr<MoCatalogue> catalogue_;

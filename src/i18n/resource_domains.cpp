@@ -1,6 +1,7 @@
 #include "i18n/resource_domains.h"
 
 #include <mutex>
+#include <shared_mutex>
 
 namespace lantorvix::i18n {
 

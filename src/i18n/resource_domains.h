@@ -1,7 +1,8 @@
 #pragma once
 
+#include "base/shared_mutex.h"
+
 #include <functional>
-#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,7 +23,7 @@ public:
     void ForEach(const std::function<bool(std::u16string_view)>& visit) const;
 
 private:
-    mutable std::shared_mutex mutex_;
+    mutable SharedMutex mutex_;
     std::vector<std::u16string> names_;
 };
 

@@ -1,6 +1,7 @@
 #include "i18n/translate.h"
 
 #include "base/resource_strings.h"
+#include "base/shared_mutex.h"
 #include "i18n/language.h"
 #include "i18n/resource_domains.h"
 #include "i18n/translation_instance.h"
@@ -16,7 +17,7 @@ namespace {
 
 // Lock order: the state's lock before the domain list's.
 struct State {
-    std::shared_mutex mutex; // readers translate; StartTranslation/StopTranslation write
+    SharedMutex mutex; // readers translate; StartTranslation/StopTranslation write
     std::string executablePath;
     std::unique_ptr<TranslationPlatform> platform;
     std::unique_ptr<TTranslationInstance> instance;

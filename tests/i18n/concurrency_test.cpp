@@ -1,14 +1,15 @@
 // Lookups from many threads at once, racing the first opening of each catalogue and the
 // writer of the resource-string domain list (run under ThreadSanitizer too).
 #include "base/resource_strings.h"
+#include "support/start_gate.h"
 #include "translation_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <atomic>
-#include <latch>
 #include <thread>
+#include <vector>
 
 namespace lantorvix {
 namespace {
@@ -27,12 +28,12 @@ TEST_F(ConcurrencyTest, ConcurrentLookupsAgreeWhileCataloguesOpenAndDomainsAreAd
 
     constexpr int kThreads = 6;
     constexpr int kRounds = 300;
-    std::latch start(kThreads + 1);
+    test::StartGate start(kThreads + 1);
     std::array<std::atomic<int>, 5> wrong{};
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
-            start.arrive_and_wait();
+            ASSERT_TRUE(start.ArriveAndWait());
             for (int round = 0; round < kRounds; ++round) {
                 const std::u16string extra = u"extra" + Utf8ToUtf16(std::to_string((t + round) % 4));
                 wrong[0] += i18n::TranslateText(u"Cancel") != u"Abbrechen";
@@ -45,7 +46,7 @@ TEST_F(ConcurrencyTest, ConcurrentLookupsAgreeWhileCataloguesOpenAndDomainsAreAd
             }
         });
     }
-    start.arrive_and_wait();
+    EXPECT_TRUE(start.ArriveAndWait());
     i18n::AddResourceStringDomain(u"cport");
     for (auto& thread : threads) {
         thread.join();
