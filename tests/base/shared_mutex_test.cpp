@@ -39,20 +39,20 @@ TEST_P(SharedMutexTryTest, AnotherThreadIsGrantedOnlyWhatTheHolderAllows)
         shared.lock();
     }
     // Each attempt on another thread: the lock is not recursive.
-    const bool exclusiveGranted = std::async(std::launch::async, [&] {
-                                      const bool granted = mutex.try_lock();
-                                      if (granted) {
-                                          mutex.unlock();
-                                      }
-                                      return granted;
-                                  }).get();
-    const bool sharedGranted = std::async(std::launch::async, [&] {
-                                   const bool granted = mutex.try_lock_shared();
-                                   if (granted) {
-                                       mutex.unlock_shared();
-                                   }
-                                   return granted;
-                               }).get();
+    const auto grantedElsewhere = [](auto tryLock, auto release) {
+        return std::async(std::launch::async,
+                          [&] {
+                              const bool granted = tryLock();
+                              if (granted) {
+                                  release();
+                              }
+                              return granted;
+                          })
+            .get();
+    };
+    const bool exclusiveGranted = grantedElsewhere([&] { return mutex.try_lock(); }, [&] { mutex.unlock(); });
+    const bool sharedGranted =
+        grantedElsewhere([&] { return mutex.try_lock_shared(); }, [&] { mutex.unlock_shared(); });
     EXPECT_EQ(exclusiveGranted, c.exclusiveGranted);
     EXPECT_EQ(sharedGranted, c.sharedGranted);
 }
