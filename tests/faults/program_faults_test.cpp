@@ -8,6 +8,7 @@
 #include "../app/e2e/desktop_session.h"
 #include "../app/e2e/x_probe.h"
 
+#include "support/file_bytes.h"
 #include "support/pty_pair.h"
 #include "support/wait_until.h"
 #include "support/xvfb_server.h"
@@ -33,42 +34,14 @@ const std::string kWindowTitle = "Lantorvix - Beállítások";
 const std::string kGeneralCaption = std::filesystem::path(LANTORVIX_EXE).filename().string();
 const std::string kScanner = "[SCANNER]\nStopString=ENTER\n[PROGRAM]\nAddedString=ENTER\nDiscardNull=1\n";
 
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 class ProgramFaults : public ::testing::Test {
 protected:
     ProgramFaults() : probe(xvfb.Display())
     {
-        folder =
-            fs::temp_directory_path() / ("lantorvix-faults-" + std::to_string(::getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        for (const char* sub : {"work", "runtime", "config", "xdg"}) {
-            fs::create_directories(folder / sub);
-        }
-        fs::permissions(folder / "runtime", fs::perms::owner_all, fs::perm_options::replace);
         boxLog = folder / "boxes.log";
-        env = {{"DISPLAY", xvfb.Display()},
-               {"XDG_RUNTIME_DIR", (folder / "runtime").string()},
-               {"XDG_CONFIG_HOME", (folder / "config").string()},
-               {"XDG_CONFIG_DIRS", (folder / "xdg").string()},
-               {"QT_QPA_PLATFORM", "xcb"},
-               {"WAYLAND_DISPLAY", ""},
-               {"XDG_SESSION_TYPE", "x11"},
-               {"LANG", "C"},
-               {"LANTORVIX_BOX_LOG", boxLog.string()},
-               {"LD_PRELOAD", LANTORVIX_BOX_LOG_SHIM}};
+        env["LANG"] = "C";
+        env["LANTORVIX_BOX_LOG"] = boxLog.string();
+        env["LD_PRELOAD"] = LANTORVIX_BOX_LOG_SHIM;
         exe = LANTORVIX_EXE;
         StartTrayHost();
         StartReceiver();
@@ -79,8 +52,6 @@ protected:
         app.reset();
         receiver.reset();
         trayer.reset();
-        fs::permissions(folder / "work", fs::perms::owner_all, fs::perm_options::replace);
-        fs::remove_all(folder);
     }
 
     void StartTrayHost() { test::StartTrayHost(env, probe, trayer); }
@@ -89,8 +60,8 @@ protected:
 
     void WriteIni(const std::string& portPath, const std::string& rest)
     {
-        WriteFile(folder / "work" / "Lantorvix.ini",
-                  "[PORT]\nPortNum=NINCS\nPortName=" + portPath + "\nBaudRate=9600\n" + rest);
+        WriteBytes(folder / "work" / "Lantorvix.ini",
+                   "[PORT]\nPortNum=NINCS\nPortName=" + portPath + "\nBaudRate=9600\n" + rest);
     }
 
     // The program with its port open and its icon in the tray. prefix: e.g. setpriv.
@@ -142,7 +113,7 @@ protected:
     std::vector<std::string> Boxes() const
     {
         std::vector<std::string> boxes;
-        std::istringstream in(ReadFile(boxLog));
+        std::istringstream in(ReadBytes(boxLog));
         for (std::string line; std::getline(in, line);) {
             boxes.push_back(line);
         }
@@ -179,8 +150,10 @@ protected:
 
     XvfbServer xvfb;
     XProbe probe;
-    fs::path folder, boxLog, exe;
-    std::map<std::string, std::string> env;
+    TestFolder testFolder{"lantorvix-faults-"};
+    const fs::path folder = testFolder.Path();
+    std::map<std::string, std::string> env = testFolder.DesktopEnvironment(xvfb.Display());
+    fs::path boxLog, exe;
     std::unique_ptr<ChildProcess> trayer, receiver, app;
     XProbe::Window receiverWindow = 0;
 };
@@ -216,7 +189,7 @@ TEST_F(ProgramFaults, DeviceVanishesInACodeAndComesBackAtTheSamePathOnApply)
     EXPECT_EQ(receiver->ReadLine(10s), "C3<ENTER>");
     EXPECT_EQ(receiver->ReadLine(10s), "D4<ENTER>");
     EXPECT_TRUE(Boxes().empty()) << Boxes().front();
-    EXPECT_NE(ReadFile(folder / "work" / "Lantorvix.ini").find("PortName=" + link.string()),
+    EXPECT_NE(ReadBytes(folder / "work" / "Lantorvix.ini").find("PortName=" + link.string()),
               std::string::npos);
 }
 
@@ -237,11 +210,11 @@ TEST_F(ProgramFaults, ReadOnlyFolderAtApplyShowsTheWriteErrorAndKeepsTheFile)
         ASSERT_EQ(::chown((folder / sub).c_str(), nobody->pw_uid, nobody->pw_gid), 0);
     }
     ::chmod(boxLog.parent_path().c_str(), 0755);
-    WriteFile(boxLog, "");
+    WriteBytes(boxLog, "");
     ASSERT_EQ(::chown(boxLog.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
     WriteIni(pty.SlavePath(), kScanner + "; the user's own note\n");
     const fs::path ini = folder / "work" / "Lantorvix.ini";
-    const std::string before = ReadFile(ini);
+    const std::string before = ReadBytes(ini);
     fs::permissions(folder / "work",
                     fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                         fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec,
@@ -259,7 +232,7 @@ TEST_F(ProgramFaults, ReadOnlyFolderAtApplyShowsTheWriteErrorAndKeepsTheFile)
     probe.Focus(*box);
     probe.Key("Return");
     EXPECT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kGeneralCaption).empty(); }, 10s));
-    EXPECT_EQ(ReadFile(ini), before) << "the previous file was changed";
+    EXPECT_EQ(ReadBytes(ini), before) << "the previous file was changed";
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(folder / "work")) {
         left.push_back(e.path().filename().string());
@@ -290,8 +263,8 @@ TEST_P(DamagedIniFaults, LoadsWhatItCanAndDefaultsTheRest)
 {
     PtyPair pty;
     const auto& p = GetParam();
-    WriteFile(folder / "work" / "Lantorvix.ini", p.before + "[PORT]\nPortNum=NINCS\nPortName=" +
-                                                     pty.SlavePath() + "\nBaudRate=9600\n" + p.after);
+    WriteBytes(folder / "work" / "Lantorvix.ini", p.before + "[PORT]\nPortNum=NINCS\nPortName=" +
+                                                      pty.SlavePath() + "\nBaudRate=9600\n" + p.after);
     StartProgram();
     probe.Focus(receiverWindow);
     // Without an added key nothing ends a line at the receiver: an ENTER code ("~") does.
@@ -338,8 +311,8 @@ protected:
         fs::create_directories(messages);
         fs::copy_file(LANTORVIX_EXE, bin / "lantorvix");
         if (damaged) {
-            WriteFile(messages / "default.mo", "\xde\x12\x04\x95" + Junk(300));
-            WriteFile(messages / "cport.mo", Junk(64));
+            WriteBytes(messages / "default.mo", "\xde\x12\x04\x95" + Junk(300));
+            WriteBytes(messages / "cport.mo", Junk(64));
         } else {
             fs::copy_file(LANTORVIX_HU_CATALOGUE, messages / "default.mo");
         }

@@ -3,8 +3,8 @@
 #include "store/ini_file.h"
 
 #include "base/exception.h"
-#include "store/file_bytes.h"
 #include "store/temp_dir.h"
+#include "support/file_bytes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 #include "base/exception.h"
 #include "serial/com_conversions.h"
 #include "serial/port_fixture.h"
-#include "store/file_bytes.h"
 #include "store/ini_file.h"
 #include "store/registry_store.h"
 #include "store/temp_dir.h"
+#include "support/file_bytes.h"
 
 #include <gtest/gtest.h>
 

@@ -5,6 +5,7 @@
 #include "desktop_session.h"
 #include "x_probe.h"
 
+#include "support/file_bytes.h"
 #include "support/wait_until.h"
 #include "support/xvfb_server.h"
 
@@ -25,34 +26,9 @@ using namespace std::chrono_literals;
 
 const std::string kWindowTitle = "Lantorvix - Beállítások";
 
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class DesktopTest : public ::testing::Test {
 protected:
-    DesktopTest() : probe(xvfb.Display())
-    {
-        folder =
-            fs::temp_directory_path() / ("lantorvix-e2e-" + std::to_string(::getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        for (const char* sub : {"work", "runtime", "config", "xdg"}) {
-            fs::create_directories(folder / sub);
-        }
-        fs::permissions(folder / "runtime", fs::perms::owner_all, fs::perm_options::replace);
-        env = {{"DISPLAY", xvfb.Display()},
-               {"XDG_RUNTIME_DIR", (folder / "runtime").string()},
-               {"XDG_CONFIG_HOME", (folder / "config").string()},
-               {"XDG_CONFIG_DIRS", (folder / "xdg").string()},
-               {"QT_QPA_PLATFORM", "xcb"},
-               {"WAYLAND_DISPLAY", ""},
-               {"XDG_SESSION_TYPE", "x11"}};
-    }
+    DesktopTest() : probe(xvfb.Display()) {}
 
     ~DesktopTest() override
     {
@@ -61,7 +37,6 @@ protected:
         simulator.reset();
         receiver.reset();
         trayer.reset();
-        fs::remove_all(folder);
     }
 
     void StartTrayHost() { test::StartTrayHost(env, probe, trayer); }
@@ -173,8 +148,9 @@ protected:
 
     XvfbServer xvfb;
     XProbe probe;
-    fs::path folder;
-    std::map<std::string, std::string> env;
+    TestFolder testFolder{"lantorvix-e2e-"};
+    const fs::path folder = testFolder.Path();
+    std::map<std::string, std::string> env = testFolder.DesktopEnvironment(xvfb.Display());
     std::unique_ptr<ChildProcess> trayer, receiver, simulator, app, second;
     XProbe::Window receiverWindow = 0;
     std::string ptyPath;
@@ -312,11 +288,11 @@ TEST_F(DesktopTest, ApplyWithAChangedStopStringWritesTheFileAndTheWindowHasItsGe
     probe.MoveTo(g.x + 88 + 35, g.y + 184 + 12);
     probe.Click(1);
     const fs::path ini = folder / "work" / "Lantorvix.ini";
-    EXPECT_TRUE(WaitUntil([&] { return ReadFile(ini).find("StopString=CR") != std::string::npos; }, 10s))
-        << ReadFile(ini);
+    EXPECT_TRUE(WaitUntil([&] { return ReadBytes(ini).find("StopString=CR") != std::string::npos; }, 10s))
+        << ReadBytes(ini);
     EXPECT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kWindowTitle).empty(); }, 10s))
         << "the window stays after a successful Apply";
-    EXPECT_NE(ReadFile(ini).find("PortName=" + ptyPath), std::string::npos);
+    EXPECT_NE(ReadBytes(ini).find("PortName=" + ptyPath), std::string::npos);
 }
 
 } // namespace
