@@ -70,7 +70,6 @@ int main(int argc, char** argv)
         ok = ok && rig.shell.boxes.empty() && rig.keyboard.boxes.empty() && counting.boxes == 0 &&
              (!lean || counting.downs == scans * 14);
     }
-    std::filesystem::remove_all(folder);
     std::printf("%ld scans %s\n", scans, ok ? "typed" : "WRONG");
     return ok ? 0 : 1;
 }

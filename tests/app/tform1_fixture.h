@@ -8,10 +8,10 @@
 #include "support/fake_comm_device.h"
 #include "support/fake_shell.h"
 #include "support/recording_keyboard.h"
+#include "support/test_temp_path.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -24,11 +24,7 @@ class TForm1Test : public ::testing::Test {
 protected:
     TForm1Test()
     {
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::replace(name.begin(), name.end(), '/', '_'); // parameterised tests
-        folder = std::filesystem::temp_directory_path() /
-                 ("lantorvix-app-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                  name);
+        folder = TestTempPath("lantorvix-app-");
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         system.settingsFile = (folder / "Lantorvix.ini").string();

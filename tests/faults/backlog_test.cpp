@@ -2,19 +2,16 @@
 // in one reception, which can hold many complete codes.
 
 #include "faults/scanner_rig.h"
+#include "support/test_temp_path.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 namespace lantorvix::test {
 namespace {
 
 std::filesystem::path Folder()
 {
-    return std::filesystem::temp_directory_path() /
-           ("lantorvix-backlog-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    return TestTempPath("lantorvix-backlog-");
 }
 
 // 20 complete scans (300 bytes) that queued up while the main thread was busy (a slow X
@@ -31,7 +28,6 @@ TEST(Backlog, CompleteCodesInOneLongReceptionAreAllTyped)
     ASSERT_EQ(backlog.size(), 300u);
     rig.Receive(backlog);
     EXPECT_EQ(rig.keyboard.TypedText(), expected);
-    std::filesystem::remove_all(Folder());
 }
 
 } // namespace

@@ -24,10 +24,12 @@ namespace lantorvix::test {
 class ScannerRig {
 public:
     // settingsIni: the [SCANNER]/[PROGRAM] part of the settings file; the port is always
-    // configured and present. folder: where the settings file goes (created). typing: the
+    // configured and present. folder: where the settings file goes (created, and removed with
+    // the rig). typing: the
     // keyboard the form types into, the recording one when not given.
     ScannerRig(const std::filesystem::path& folder, const std::string& settingsIni,
                KeyboardPlatform* typing = nullptr)
+        : folder_(folder)
     {
         std::filesystem::create_directories(folder);
         system.settingsFile = (folder / "Lantorvix.ini").string();
@@ -53,6 +55,8 @@ public:
     {
         shell.Attach(nullptr);
         form.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
     }
 
     ScannerRig(const ScannerRig&) = delete;
@@ -84,6 +88,9 @@ public:
     RecordingKeyboard keyboard;
     FakeCommDevice* device = nullptr;
     std::unique_ptr<TForm1> form;
+
+private:
+    std::filesystem::path folder_;
 };
 
 } // namespace lantorvix::test

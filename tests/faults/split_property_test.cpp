@@ -3,12 +3,12 @@
 // Streams stay under the buffer's 255-byte limit, where the split cannot change the outcome.
 
 #include "faults/scanner_rig.h"
+#include "support/test_temp_path.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <tuple>
-#include <unistd.h>
 
 using namespace std::string_literals;
 
@@ -36,9 +36,7 @@ const Settings kSettings[] = {
 
 std::filesystem::path Folder()
 {
-    return std::filesystem::temp_directory_path() /
-           ("lantorvix-split-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    return TestTempPath("lantorvix-split-");
 }
 
 // Cuts are the offsets where a new reception starts (ascending, inside the stream).

@@ -5,6 +5,7 @@
 #include "child_process.h"
 #include "x_probe.h"
 
+#include "support/test_temp_path.h"
 #include "support/wait_until.h"
 
 #include <gtest/gtest.h>
@@ -15,18 +16,13 @@
 #include <memory>
 #include <string>
 
-#include <unistd.h>
-
 namespace lantorvix::test {
 
 // A fresh folder for one test's program: work/ is its directory (where its settings file
 // is); runtime/, config/ and xdg/ stand behind the XDG variables. Removed with all it holds.
 class TestFolder {
 public:
-    explicit TestFolder(const std::string& prefix)
-        : path_(std::filesystem::temp_directory_path() /
-                (prefix + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name()))
+    explicit TestFolder(const std::string& prefix) : path_(TestTempPath(prefix))
     {
         namespace fs = std::filesystem;
         fs::remove_all(path_);
