@@ -5,10 +5,12 @@
 // or out of order or nothing gets through, never on time (lost scans are counted).
 
 #include "../../tests/app/e2e/child_process.h"
+#include "../../tests/app/e2e/desktop_folder.h"
 #include "../../tests/app/e2e/x_probe.h"
 #include "bench_results.h"
 #include "key_clock.h"
 #include "support/pty_pair.h"
+#include "support/wait_until.h"
 #include "support/xvfb_server.h"
 
 #include <algorithm>
@@ -130,29 +132,9 @@ class Desktop {
 public:
     Desktop() : probe_(xvfb_.Display())
     {
-        folder_ = fs::temp_directory_path() / ("lantorvix-e2e-bench-" + std::to_string(::getpid()));
-        fs::remove_all(folder_);
-        for (const char* sub : {"work", "runtime", "config", "xdg"}) {
-            fs::create_directories(folder_ / sub);
-        }
-        fs::permissions(folder_ / "runtime", fs::perms::owner_all, fs::perm_options::replace);
-        env_ = {{"DISPLAY", xvfb_.Display()},
-                {"XDG_RUNTIME_DIR", (folder_ / "runtime").string()},
-                {"XDG_CONFIG_HOME", (folder_ / "config").string()},
-                {"XDG_CONFIG_DIRS", (folder_ / "xdg").string()},
-                {"QT_QPA_PLATFORM", "xcb"},
-                {"WAYLAND_DISPLAY", ""},
-                {"XDG_SESSION_TYPE", "x11"}};
-        trayer_ = std::make_unique<ChildProcess>(
-            ChildProcess::Options{{"trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request",
-                                   "--height", "32", "--SetDockType", "false", "--SetPartialStrut", "false"},
-                                  env_,
-                                  "",
-                                  false,
-                                  false});
-        for (int i = 0; i < 1500 && !probe_.TrayHostRunning(); ++i) {
-            std::this_thread::sleep_for(10ms);
-        }
+        trayer_ =
+            std::make_unique<ChildProcess>(ChildProcess::Options{TrayHostCommand(), env_, "", false, false});
+        WaitUntil([&] { return probe_.TrayHostRunning(); }, 15s);
         clock_ = std::make_unique<KeyClock>(xvfb_.Display());
     }
 
@@ -162,7 +144,6 @@ public:
         wedge_.reset();
         clock_.reset();
         trayer_.reset();
-        fs::remove_all(folder_);
     }
 
     KeyClock& Keys() { return *clock_; }
@@ -195,8 +176,9 @@ public:
 private:
     XvfbServer xvfb_;
     XProbe probe_;
-    fs::path folder_;
-    std::map<std::string, std::string> env_;
+    DesktopFolder desktop_{fs::temp_directory_path() / ("lantorvix-e2e-bench-" + std::to_string(::getpid()))};
+    const fs::path folder_ = desktop_.Path();
+    std::map<std::string, std::string> env_ = desktop_.DesktopEnvironment(xvfb_.Display());
     std::unique_ptr<ChildProcess> trayer_, app_, wedge_;
     std::unique_ptr<KeyClock> clock_;
 };

@@ -10,6 +10,7 @@
 
 #include "support/file_bytes.h"
 #include "support/pty_pair.h"
+#include "support/test_temp_path.h"
 #include "support/wait_until.h"
 #include "support/xvfb_server.h"
 
@@ -150,7 +151,7 @@ protected:
 
     XvfbServer xvfb;
     XProbe probe;
-    TestFolder testFolder{"lantorvix-faults-"};
+    DesktopFolder testFolder{TestTempPath("lantorvix-faults-")};
     const fs::path folder = testFolder.Path();
     std::map<std::string, std::string> env = testFolder.DesktopEnvironment(xvfb.Display());
     fs::path boxLog, exe;

@@ -6,6 +6,7 @@
 #include "x_probe.h"
 
 #include "support/file_bytes.h"
+#include "support/test_temp_path.h"
 #include "support/wait_until.h"
 #include "support/xvfb_server.h"
 
@@ -148,7 +149,7 @@ protected:
 
     XvfbServer xvfb;
     XProbe probe;
-    TestFolder testFolder{"lantorvix-e2e-"};
+    DesktopFolder testFolder{TestTempPath("lantorvix-e2e-")};
     const fs::path folder = testFolder.Path();
     std::map<std::string, std::string> env = testFolder.DesktopEnvironment(xvfb.Display());
     std::unique_ptr<ChildProcess> trayer, receiver, simulator, app, second;

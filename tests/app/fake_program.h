@@ -1,0 +1,70 @@
+#pragma once
+
+#include "app/fake_system.h"
+#include "app/tform1.h"
+#include "serial/com_port.h"
+#include "serial/main_thread_dispatcher.h"
+#include "support/fake_comm_device.h"
+#include "support/fake_shell.h"
+#include "support/recording_keyboard.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace lantorvix::test {
+
+// TForm1 assembled over the fakes: the fake shell and system, a real TComPort on a fake
+// device (`device` is the one the form opened last), typing into the recording keyboard or
+// the one given. The settings file is <folder>/Lantorvix.ini; the folder is made here and
+// removed, with all it holds, at the end. One thread.
+class FakeProgram {
+public:
+    FakeProgram(std::filesystem::path folderPath, CodePage codePage, KeyboardPlatform* typing = nullptr)
+        : folder(std::move(folderPath))
+    {
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        system.settingsFile = (folder / "Lantorvix.ini").string();
+        form = std::make_unique<TForm1>(
+            TForm1::Services{shell, system, typing != nullptr ? *typing : keyboard,
+                             [this] {
+                                 auto d = std::make_unique<FakeCommDevice>();
+                                 device = d.get();
+                                 return std::make_unique<TComPort>(nullptr, std::move(d), &dispatcher);
+                             },
+                             codePage, "https://maker.example/"});
+        shell.Attach(form.get());
+    }
+
+    ~FakeProgram()
+    {
+        shell.Attach(nullptr);
+        form.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+
+    FakeProgram(const FakeProgram&) = delete;
+    FakeProgram& operator=(const FakeProgram&) = delete;
+
+    // One reception as the port delivers it: the bytes wait in the queue, the handler is
+    // told their number.
+    void Receive(std::string_view bytes)
+    {
+        device->Receive(std::string(bytes));
+        form->ComPortRxChar(static_cast<int>(bytes.size()));
+    }
+
+    const std::filesystem::path folder;
+    MainThreadDispatcher dispatcher;
+    FakeShell shell;
+    FakeSystem system;
+    RecordingKeyboard keyboard;
+    FakeCommDevice* device = nullptr;
+    std::unique_ptr<TForm1> form;
+};
+
+} // namespace lantorvix::test
