@@ -4,10 +4,14 @@
 
 namespace lantorvix {
 
-int RunProgram(TForm1::Services services, const std::function<void(TForm1*)>& attach)
+int RunProgram(TForm1::Services services, const std::function<void(TForm1*)>& attach,
+               const TraylessStart& trayless)
 {
     Shell& shell = services.shell;
     if (!services.system.AcquireSingleInstance()) {
+        if (trayless.runningCopyShown && trayless.runningCopyShown()) {
+            return 0;
+        }
         shell.MessageBox(texts::kAlreadyRunning, texts::kCaption, mb::Warning);
         return 0;
     }
@@ -16,7 +20,7 @@ int RunProgram(TForm1::Services services, const std::function<void(TForm1*)>& at
         TForm1 form(std::move(services));
         attach(&form);
         form.RunHandler([&] { form.FormCreate(); });
-        if (!form.Connected()) {
+        if (!form.Connected() || (trayless.noTray && trayless.noTray())) {
             shell.ShowWindow();
         }
         exitCode = shell.RunMessageLoop();

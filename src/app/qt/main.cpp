@@ -5,6 +5,8 @@
 #include "app/program.h"
 #include "app/qt/qt_shell.h"
 #include "app/qt/qt_waker.h"
+#include "app/qt/trayless_desktop.h"
+#include "app/system/posix/posix_system_services.h"
 #include "app/system/system_services.h"
 #include "app/unavailable_keyboard.h"
 #include "base/codepage.h"
@@ -65,16 +67,23 @@ int main(int argc, char** argv)
         codePage,
         LANTORVIX_MAKER_URL,
     };
-    const int exitCode = RunProgram(std::move(services), [&](TForm1* f) {
-        form = f;
-        shell.Attach(f);
-        if (f != nullptr && !messagesFailure.empty()) {
-            f->ShowGeneralError(messagesFailure);
-        }
-        if (f != nullptr && !keyboardFailure.empty()) {
-            f->ShowGeneralError(keyboardFailure);
-        }
-    });
+    // A desktop without a tray: the channel beside the single-instance lock.
+    const auto runtimeDir = PosixSystemPaths::FromEnvironment().runtimeDir;
+    std::unique_ptr<TraylessDesktop> trayless;
+    const int exitCode = RunProgram(
+        std::move(services),
+        [&](TForm1* f) {
+            form = f;
+            shell.Attach(f);
+            trayless = f != nullptr ? std::make_unique<TraylessDesktop>(shell, *f, runtimeDir) : nullptr;
+            if (f != nullptr && !messagesFailure.empty()) {
+                f->ShowGeneralError(messagesFailure);
+            }
+            if (f != nullptr && !keyboardFailure.empty()) {
+                f->ShowGeneralError(keyboardFailure);
+            }
+        },
+        TraylessDesktop::StartHooks(runtimeDir));
     MainThreadDispatcher::SetDefault(nullptr);
     i18n::StopTranslation();
     return exitCode;

@@ -109,6 +109,9 @@ void QtShell::ConnectWindow()
     w.onImageClick = [this] { Deliver([](TForm1& f) { f.Image1Click(); }); };
     w.onShow = [this] { Deliver([](TForm1& f) { f.FormShow(); }); };
     w.onClose = [this] {
+        if (!closingByProgram_ && onUserClose && onUserClose()) {
+            return false;
+        }
         TCloseAction action = TCloseAction::caHide;
         Deliver([&action](TForm1& f) { f.FormClose(action); });
         if (action == TCloseAction::caHide || action == TCloseAction::caMinimize) {
@@ -138,6 +141,7 @@ bool QtShell::WindowVisible() const
 
 void QtShell::CloseWindow()
 {
+    FlagScope scope(closingByProgram_);
     window_->close();
 }
 

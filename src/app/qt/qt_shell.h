@@ -7,6 +7,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace lantorvix {
@@ -27,6 +28,10 @@ public:
     void Attach(TForm1* form);
 
     SettingsWindow& Window() { return *window_; }
+    // A desktop without a tray (trayless_desktop.h): asked first when the user closes the
+    // window (title bar, Alt+F4), never for CloseWindow; true when it took the request over
+    // and the window stays as it is.
+    std::function<bool()> onUserClose;
     QSystemTrayIcon& TrayIcon() { return *tray_; }
     QMenu& TrayMenu() { return *menu_; }
 
@@ -62,7 +67,8 @@ private:
     std::unique_ptr<QMenu> menu_;
     std::unique_ptr<QSystemTrayIcon> tray_;
     QTimer timer_;
-    bool programmatic_ = false; // set while this shell changes a control itself
+    bool programmatic_ = false;     // set while this shell changes a control itself
+    bool closingByProgram_ = false; // set inside CloseWindow
 };
 
 } // namespace lantorvix

@@ -1,5 +1,6 @@
-// The real `lantorvix` on a private X server with a tray host, reading the scanner
-// simulator's pseudo-terminal and typing into a receiver window through XTest.
+// The real `lantorvix` on a private X server with a tray host (or, where the desktop has
+// none, without one), reading the scanner simulator's pseudo-terminal and typing into a
+// receiver window through XTest.
 
 #include "child_process.h"
 #include "desktop_session.h"
@@ -75,6 +76,17 @@ protected:
         app = StartProgram();
         ASSERT_TRUE(WaitUntil([&] { return probe.EmbeddedWindows("lantorvix").size() == 1; }, 20s))
             << "no tray icon";
+    }
+
+    // The program with its port open on a desktop without a tray: its window must show.
+    XProbe::Window StartWithoutTray()
+    {
+        StartSimulator();
+        WriteIni("[SCANNER]\nStopString=ENTER\n[PROGRAM]\nAddedString=ENTER\nDiscardNull=1\n");
+        app = StartProgram();
+        const auto window = probe.WaitForWindowNamed(kWindowTitle, 20s);
+        EXPECT_TRUE(window) << "no settings window at start without a tray";
+        return window.value_or(0);
     }
 
     // Scans until one gets through: the port may still be settling right after the open.
@@ -294,6 +306,76 @@ TEST_F(DesktopTest, ApplyWithAChangedStopStringWritesTheFileAndTheWindowHasItsGe
     EXPECT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kWindowTitle).empty(); }, 10s))
         << "the window stays after a successful Apply";
     EXPECT_NE(ReadBytes(ini).find("PortName=" + ptyPath), std::string::npos);
+}
+
+// Without a tray the window is the program's only face: shown at start although the port
+// opened, brought back by a second start, and its close button ends the program.
+TEST_F(DesktopTest, WithoutATrayTheWindowShowsAtStartAndScansArrive)
+{
+    StartReceiver();
+    const auto window = StartWithoutTray();
+    ASSERT_NE(window, 0u);
+    AwaitScannerLink();
+    simulator->Write("A-1\n0042\n");
+    EXPECT_EQ(receiver->ReadLine(10s), "A-1<ENTER>");
+    EXPECT_EQ(receiver->ReadLine(10s), "42<ENTER>");
+    EXPECT_TRUE(probe.WindowsNamed("Lantorvix").empty()) << "a box at start";
+}
+
+TEST_F(DesktopTest, WithoutATrayASecondStartBringsTheWindowBackWithoutAWarning)
+{
+    const auto window = StartWithoutTray();
+    ASSERT_NE(window, 0u);
+    const auto g = probe.Geometry(window);
+    probe.MoveTo(g.x + 178 + 35, g.y + 184 + 12); // "Mégse" only hides the window
+    probe.Click(1);
+    ASSERT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kWindowTitle).empty(); }, 10s));
+    ASSERT_TRUE(app->Running());
+
+    second = StartProgram();
+    EXPECT_EQ(second->Wait(15s), 0);
+    EXPECT_FALSE(second->Running()) << "the second copy waits (on a warning box?)";
+    EXPECT_TRUE(probe.WaitForWindowNamed(kWindowTitle, 10s)) << "the window did not come back";
+    EXPECT_TRUE(probe.WindowsNamed("Lantorvix").empty()) << "a warning box";
+    EXPECT_TRUE(app->Running());
+}
+
+TEST_F(DesktopTest, WithoutATrayClosingTheWindowAsksAndEndsTheProgram)
+{
+    const auto window = StartWithoutTray();
+    ASSERT_NE(window, 0u);
+    probe.RequestClose(window);
+    auto question = probe.WaitForWindowNamed("Lantorvix", 10s);
+    ASSERT_TRUE(question) << "no exit question";
+    // "No", the default, leaves the program and its window as they were.
+    for (int attempt = 0; attempt < 20 && !probe.WindowsNamed("Lantorvix").empty(); ++attempt) {
+        probe.Focus(*question);
+        probe.Key("Return");
+        WaitUntil([&] { return probe.WindowsNamed("Lantorvix").empty(); }, 1s);
+    }
+    ASSERT_TRUE(probe.WindowsNamed("Lantorvix").empty());
+    EXPECT_TRUE(app->Running());
+    EXPECT_EQ(probe.WindowsNamed(kWindowTitle).size(), 1u) << "the window went away after No";
+
+    probe.RequestClose(window);
+    question = probe.WaitForWindowNamed("Lantorvix", 10s);
+    ASSERT_TRUE(question) << "no exit question the second time";
+    EXPECT_EQ(AnswerBox(*question, *app, [&] { probe.Chord("Alt_L", "y"); }), 0);
+}
+
+// A tray that comes later (the extension switched on) takes the icon, and the tray's rules
+// apply from then on: the close button only hides the window.
+TEST_F(DesktopTest, ATrayThatComesLaterTakesTheIcon)
+{
+    const auto window = StartWithoutTray();
+    ASSERT_NE(window, 0u);
+    StartTrayHost();
+    ASSERT_TRUE(WaitUntil([&] { return probe.EmbeddedWindows("lantorvix").size() == 1; }, 20s))
+        << "no icon in the tray that came";
+    probe.RequestClose(window);
+    EXPECT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kWindowTitle).empty(); }, 10s));
+    EXPECT_TRUE(probe.WindowsNamed("Lantorvix").empty()) << "a box on closing with a tray";
+    EXPECT_TRUE(app->Running());
 }
 
 } // namespace

@@ -206,6 +206,19 @@ void XProbe::Focus(Window window)
     Sync();
 }
 
+void XProbe::RequestClose(Window window)
+{
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window;
+    e.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display_, window, False, NoEventMask, &e);
+    XFlush(display_);
+}
+
 bool XProbe::TrayHostRunning()
 {
     const Atom selection = XInternAtom(display_, "_NET_SYSTEM_TRAY_S0", False);

@@ -45,6 +45,9 @@ public:
     // A key with a modifier held ("Alt_L", "y").
     void Chord(const std::string& modifier, const std::string& keysym);
     void Focus(Window window);
+    // What a window manager sends when the window's title-bar close button is pressed
+    // (WM_DELETE_WINDOW).
+    void RequestClose(Window window);
     // Whether a tray host owns the system tray selection of screen 0.
     bool TrayHostRunning();
     void Sync();
