@@ -26,12 +26,12 @@ public:
 
     // The form that receives the events; set before the first event can arrive.
     void Attach(TForm1* form);
-
-    SettingsWindow& Window() { return *window_; }
     // A desktop without a tray (trayless_desktop.h): asked first when the user closes the
     // window (title bar, Alt+F4), never for CloseWindow; true when it took the request over
     // and the window stays as it is.
     std::function<bool()> onUserClose;
+
+    SettingsWindow& Window() { return *window_; }
     QSystemTrayIcon& TrayIcon() { return *tray_; }
     QMenu& TrayMenu() { return *menu_; }
 
