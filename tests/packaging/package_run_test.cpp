@@ -192,8 +192,9 @@ TEST_P(InstalledAutostart, CheckingWritesTheEntryAndUncheckingRemovesIt)
                   "--regid=" + std::to_string(nobody->pw_gid), "--clear-groups"};
     }
     StartProgram(prefix);
-    const fs::path machine = folder / "xdg" / "autostart" / "Lantorvix.desktop";
-    const fs::path user = folder / "config" / "autostart" / "Lantorvix.desktop";
+    // Named after the application title, the executable's name.
+    const fs::path machine = folder / "xdg" / "autostart" / "lantorvix.desktop";
+    const fs::path user = folder / "config" / "autostart" / "lantorvix.desktop";
     const fs::path written = GetParam().nobody ? user : machine;
 
     ToggleAutostartAndApply();
