@@ -62,9 +62,14 @@ protected:
             }
         }
         ASSERT_FALSE(deb.empty());
+        // Nothing to download: the dry run installs this package alone.
+        const std::string plan =
+            Output("apt-get install -s -q --no-install-recommends " + deb.string() + " | grep ^Inst");
+        ASSERT_EQ(plan.rfind("Inst lantorvix ", 0), 0u) << plan;
+        ASSERT_EQ(plan.find('\n'), plan.size() - 1) << "would install more than the package:\n" << plan;
         installing = true;
-        ASSERT_EQ(RunProgram({"apt-get", "install", "-y", "-q", "--no-install-recommends", "--no-download",
-                              "-o", "DPkg::Lock::Timeout=60", deb.string()},
+        ASSERT_EQ(RunProgram({"apt-get", "install", "-y", "-q", "--no-install-recommends", "-o",
+                              "DPkg::Lock::Timeout=60", deb.string()},
                              240),
                   0);
         ASSERT_TRUE(Installed());
@@ -76,8 +81,9 @@ protected:
         simulator.reset();
         receiver.reset();
         trayer.reset();
-        if (installing && Installed()) {
-            RunProgram({"apt-get", "remove", "-y", "-q", "-o", "DPkg::Lock::Timeout=60", "lantorvix"}, 120);
+        // Whatever happened, the machine is left as it was found.
+        if (installing && !Output("dpkg-query -W lantorvix 2>/dev/null").empty()) {
+            RunProgram({"apt-get", "purge", "-y", "-q", "-o", "DPkg::Lock::Timeout=60", "lantorvix"}, 120);
         }
     }
 
