@@ -8,13 +8,12 @@ namespace lantorvix {
 
 // Where the POSIX services look; FromEnvironment gives the real places, tests give temp dirs.
 struct PosixSystemPaths {
-    std::filesystem::path runtimeDir; // lock files: $XDG_RUNTIME_DIR, else the temp dir
-    std::filesystem::path
-        autostartDir; // machine-wide: first of $XDG_CONFIG_DIRS (default /etc/xdg) + /autostart
-    std::filesystem::path sysfsRoot;  // /sys
-    std::filesystem::path workingDir; // "." : the settings file is looked for here first
-    std::filesystem::path configHome; // $XDG_CONFIG_HOME, else ~/.config; the user's autostart/ too
-    std::filesystem::path selfExe;    // /proc/self/exe
+    std::filesystem::path runtimeDir;   // lock files: $XDG_RUNTIME_DIR, else the temp dir
+    std::filesystem::path autostartDir; // first of $XDG_CONFIG_DIRS (default /etc/xdg) + /autostart
+    std::filesystem::path sysfsRoot;    // /sys
+    std::filesystem::path workingDir;   // "." : the settings file is looked for here first
+    std::filesystem::path configHome;   // $XDG_CONFIG_HOME, else ~/.config
+    std::filesystem::path selfExe;      // /proc/self/exe
 
     static PosixSystemPaths FromEnvironment();
 };
