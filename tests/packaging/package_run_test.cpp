@@ -203,6 +203,7 @@ TEST_P(InstalledAutostart, CheckingWritesTheEntryAndUncheckingRemovesIt)
     EXPECT_NE(ReadBytes(written).find("\nExec=" + (root / "usr/lib/lantorvix/lantorvix").string() + "\n"),
               std::string::npos)
         << ReadBytes(written);
+    EXPECT_EQ(RunProgram({"desktop-file-validate", written.string()}), 0) << ReadBytes(written);
 
     ToggleAutostartAndApply();
     EXPECT_FALSE(fs::exists(written));
