@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -221,6 +222,48 @@ INSTANTIATE_TEST_SUITE_P(Cases, AutostartPlaceTest,
                                          AutostartPlace{"UsersEntryReplacedWhenMachineWideIsReadOnly", false,
                                                         "/old/lantorvix", "", false}),
                          [](const auto& param) { return std::string(param.param.name); });
+
+// A user who may not write the machine-wide folder unchecks an entry found there: the
+// failure is reported, never taken for done (the program would still start at log-on).
+TEST_F(PosixServicesTest, AMachineWideEntryAUserCannotRemoveIsAFailure)
+{
+    const passwd* nobody = ::getpwnam("nobody");
+    if (::geteuid() != 0 || nobody == nullptr) {
+        GTEST_SKIP() << "needs root to act as another user";
+    }
+    const fs::path machine = paths.autostartDir / "lantorvix.desktop";
+    fs::create_directories(paths.autostartDir);
+    test::WriteBytes(machine.string(), "[Desktop Entry]\nExec=/usr/lib/lantorvix/lantorvix\n");
+    fs::create_directories(paths.configHome);
+    ASSERT_EQ(::chown(paths.configHome.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0) {
+            _exit(10);
+        }
+        PosixSystemServices services(paths);
+        const auto reader = services.OpenAutostart(AutostartAccess::ReadOnly);
+        if (!reader || reader->Read("lantorvix") != "/usr/lib/lantorvix/lantorvix") {
+            _exit(11);
+        }
+        const auto writer = services.OpenAutostart(AutostartAccess::ReadWrite);
+        if (!writer) {
+            _exit(12);
+        }
+        try {
+            writer->Remove("lantorvix");
+        } catch (const Exception&) {
+            _exit(0);
+        }
+        _exit(13);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0)
+        << "10: no user switch, 11: not read, 12: no store, 13: reported as done";
+    EXPECT_TRUE(fs::exists(machine));
+}
 
 TEST_F(PosixServicesTest, SettingsFileInTheWorkingDirectoryElseInTheConfigFolder)
 {
