@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs everything Lantorvix needs to build, run and test on a fresh Debian 12 machine.
-# Usage: scripts/install-deps.sh [run|test]   (run: build + desktop only; test: everything)
+# Usage: scripts/install-deps.sh [run|package|test]
+#   run: build + desktop only; package: and the Debian package; test: everything
 set -euo pipefail
 what=${1:-test}
 
@@ -10,7 +11,9 @@ run_pkgs=(
   libx11-dev libxtst-dev libxkbcommon-dev libxkbcommon-x11-dev xkb-data x11-xkb-utils
   xvfb xauth trayer x11-apps x11-xserver-utils imagemagick xdotool
 )
+package_pkgs=(dpkg-dev)
 test_pkgs=(
+  lintian desktop-file-utils file
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
@@ -19,7 +22,8 @@ test_pkgs=(
 )
 
 pkgs=("${run_pkgs[@]}")
-[ "$what" = test ] && pkgs+=("${test_pkgs[@]}")
+[ "$what" = package ] && pkgs+=("${package_pkgs[@]}")
+[ "$what" = test ] && pkgs+=("${package_pkgs[@]}" "${test_pkgs[@]}")
 
 export DEBIAN_FRONTEND=noninteractive
 SUDO=""

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds every flavour and runs every test: the sanitizer runs
-# first, then the full native run (unit, pty, x11, wine, bench), whose ctest summary ends the
-# output. Pass ctest arguments to narrow the final run, e.g. scripts/test.sh -L unit
+# first, then the full native run (unit, pty, x11, wine, bench, package, and install: as root
+# only), whose ctest summary ends the output. Pass ctest arguments to narrow the final run, e.g. scripts/test.sh -L unit
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test

@@ -10,7 +10,7 @@ TEST(DesktopEntryTest, PlainPathIsWrittenAsIs)
     const auto entry = desktop::AutostartEntry("Lantorvix", "/usr/local/bin/lantorvix");
     ASSERT_TRUE(entry);
     EXPECT_EQ(*entry, "[Desktop Entry]\nType=Application\nName=Lantorvix\nExec=/usr/local/bin/lantorvix\n"
-                      "Terminal=false\nX-GNOME-Autostart-enabled=true\n");
+                      "TryExec=/usr/local/bin/lantorvix\nTerminal=false\nX-GNOME-Autostart-enabled=true\n");
 }
 
 TEST(DesktopEntryTest, AwkwardPathsRoundTrip)

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -148,12 +149,120 @@ TEST_F(PosixServicesTest, AutostartFailures)
     ASSERT_NE(writer, nullptr);
     EXPECT_THROW(writer->Write("Lantorvix", "/x\nExec=/bin/sh"), Exception);
     EXPECT_FALSE(fs::exists(paths.autostartDir / "Lantorvix.desktop"));
-    // A folder that cannot be made: the store cannot be opened for writing (nor read).
+    // Neither folder can be made: the store cannot be opened for writing (nor read).
     paths.autostartDir = dir.Path() / "file-not-folder";
+    paths.configHome = dir.Path() / "file-not-folder";
     test::WriteBytes(paths.autostartDir.string(), "x");
     PosixSystemServices blocked(paths);
     EXPECT_EQ(blocked.OpenAutostart(AutostartAccess::ReadWrite), nullptr);
     EXPECT_EQ(blocked.OpenAutostart(AutostartAccess::ReadOnly), nullptr);
+}
+
+// Where checking the box writes, what the box then reads, and that unchecking leaves no
+// entry that would still start the program. A machine-wide folder that cannot be written is
+// a file in its place here (root writes anywhere); the program test covers a real user.
+struct AutostartPlace {
+    const char* name;
+    bool machineWideWritable;
+    const char* userBefore; // the user's entry before checking, or empty
+    const char* machineBefore;
+    bool writtenMachineWide;
+};
+
+class AutostartPlaceTest : public PosixServicesTest, public testing::WithParamInterface<AutostartPlace> {};
+
+TEST_P(AutostartPlaceTest, CheckWritesOneEntryThatReadsBackAndUncheckRemovesIt)
+{
+    const auto& p = GetParam();
+    const fs::path user = paths.configHome / "autostart" / "Lantorvix.desktop";
+    const fs::path machine = paths.autostartDir / "Lantorvix.desktop";
+    const auto entry = [](const char* exec) {
+        return "[Desktop Entry]\nType=Application\nExec=" + std::string(exec) + "\n";
+    };
+    if (!p.machineWideWritable) {
+        fs::create_directories(paths.autostartDir.parent_path());
+        test::WriteBytes(paths.autostartDir.string(), "x");
+    }
+    if (*p.userBefore != '\0') {
+        fs::create_directories(user.parent_path());
+        test::WriteBytes(user.string(), entry(p.userBefore));
+    }
+    if (*p.machineBefore != '\0') {
+        fs::create_directories(machine.parent_path());
+        test::WriteBytes(machine.string(), entry(p.machineBefore));
+    }
+    PosixSystemServices services(paths);
+    const auto read = [&] {
+        const auto reader = services.OpenAutostart(AutostartAccess::ReadOnly);
+        return reader ? reader->Read("Lantorvix") : "(no store)";
+    };
+    EXPECT_EQ(read(), *p.userBefore != '\0' ? p.userBefore : p.machineBefore) << "the user's entry decides";
+
+    auto writer = services.OpenAutostart(AutostartAccess::ReadWrite);
+    ASSERT_NE(writer, nullptr) << "the user's folder is always there to write";
+    writer->Write("Lantorvix", "/usr/lib/lantorvix/lantorvix");
+    EXPECT_EQ(fs::exists(user), !p.writtenMachineWide);
+    EXPECT_EQ(fs::is_regular_file(machine), p.writtenMachineWide);
+    EXPECT_EQ(services.OpenAutostart(AutostartAccess::ReadOnly)->Read("Lantorvix"),
+              "/usr/lib/lantorvix/lantorvix");
+
+    writer->Remove("Lantorvix");
+    EXPECT_FALSE(fs::exists(user));
+    EXPECT_FALSE(fs::is_regular_file(machine));
+    EXPECT_EQ(read(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, AutostartPlaceTest,
+                         testing::Values(AutostartPlace{"MachineWideWhenWritable", true, "", "", true},
+                                         AutostartPlace{"UsersOwnWhenNot", false, "", "", false},
+                                         AutostartPlace{"UsersOldEntryGivesWayToTheMachineWideOne", true,
+                                                        "/old/lantorvix", "", true},
+                                         AutostartPlace{"UsersEntryHidesTheMachineWideOne", true, "/mine",
+                                                        "/theirs", true},
+                                         AutostartPlace{"UsersEntryReplacedWhenMachineWideIsReadOnly", false,
+                                                        "/old/lantorvix", "", false}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+// A user who may not write the machine-wide folder unchecks an entry found there: the
+// failure is reported, never taken for done (the program would still start at log-on).
+TEST_F(PosixServicesTest, AMachineWideEntryAUserCannotRemoveIsAFailure)
+{
+    const passwd* nobody = ::getpwnam("nobody");
+    if (::geteuid() != 0 || nobody == nullptr) {
+        GTEST_SKIP() << "needs root to act as another user";
+    }
+    const fs::path machine = paths.autostartDir / "lantorvix.desktop";
+    fs::create_directories(paths.autostartDir);
+    test::WriteBytes(machine.string(), "[Desktop Entry]\nExec=/usr/lib/lantorvix/lantorvix\n");
+    fs::create_directories(paths.configHome);
+    ASSERT_EQ(::chown(paths.configHome.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0) {
+            _exit(10);
+        }
+        PosixSystemServices services(paths);
+        const auto reader = services.OpenAutostart(AutostartAccess::ReadOnly);
+        if (!reader || reader->Read("lantorvix") != "/usr/lib/lantorvix/lantorvix") {
+            _exit(11);
+        }
+        const auto writer = services.OpenAutostart(AutostartAccess::ReadWrite);
+        if (!writer) {
+            _exit(12);
+        }
+        try {
+            writer->Remove("lantorvix");
+        } catch (const Exception&) {
+            _exit(0);
+        }
+        _exit(13);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0)
+        << "10: no user switch, 11: not read, 12: no store, 13: reported as done";
+    EXPECT_TRUE(fs::exists(machine));
 }
 
 TEST_F(PosixServicesTest, SettingsFileInTheWorkingDirectoryElseInTheConfigFolder)

@@ -114,6 +114,8 @@ std::optional<std::string> AutostartEntry(std::string_view name, std::string_vie
     }
     std::string text = "[Desktop Entry]\nType=Application\nName=";
     text.append(EscapeString(name)).append("\nExec=").append(EscapeString(QuoteArgument(command)));
+    // Sessions skip the entry once the program is gone (a package removed, a folder moved).
+    text.append("\nTryExec=").append(EscapeString(command));
     text.append("\nTerminal=false\nX-GNOME-Autostart-enabled=true\n");
     return text;
 }

@@ -7,8 +7,8 @@
 namespace lantorvix::desktop {
 
 // The autostart desktop entry for a program: Type=Application, Name=<name>, Exec=<command>
-// with the command quoted and escaped as the desktop entry format wants; nothing when the
-// command cannot be written there (a line break in it).
+// with the command quoted and escaped as the desktop entry format wants, TryExec=<command>;
+// nothing when the command cannot be written there (a line break in it).
 std::optional<std::string> AutostartEntry(std::string_view name, std::string_view command);
 
 // The command of a desktop entry's Exec= key in [Desktop Entry], unescaped and unquoted: the

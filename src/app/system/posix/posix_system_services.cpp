@@ -44,39 +44,73 @@ private:
     int fd_;
 };
 
+// A folder that exists as something else, or under something else, cannot hold entries.
+bool UsableFolder(const fs::path& dir)
+{
+    std::error_code ec;
+    for (fs::path at = dir; !at.empty(); at = at.parent_path()) {
+        const auto status = fs::status(at, ec);
+        if (fs::exists(status) || at == at.parent_path()) {
+            return fs::is_directory(status);
+        }
+    }
+    return true;
+}
+
+// A folder this process can create entries in, made when missing.
+bool WritableFolder(const fs::path& dir)
+{
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    return fs::is_directory(dir, ec) && ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+// The user's entry, then the machine-wide one: a user's entry of the same name hides the
+// machine-wide one from that user's session, so it is what decides there. Changes go to
+// writeDir: the machine-wide folder when this process may write it, else the user's.
 class DesktopAutostart final : public AutostartStore {
 public:
-    DesktopAutostart(fs::path dir, bool writable) : dir_(std::move(dir)), writable_(writable) {}
+    DesktopAutostart(fs::path userDir, fs::path systemDir, fs::path writeDir)
+        : userDir_(std::move(userDir)), systemDir_(std::move(systemDir)), writeDir_(std::move(writeDir))
+    {}
 
     std::string Read(std::string_view name) override
     {
-        const auto text = store::ReadWholeFile(File(name));
-        return text ? desktop::ExecCommand(*text) : std::string();
+        for (const fs::path* dir : {&userDir_, &systemDir_}) {
+            if (const auto text = store::ReadWholeFile(File(*dir, name))) {
+                return desktop::ExecCommand(*text);
+            }
+        }
+        return {};
     }
 
     void Write(std::string_view name, std::string_view data) override
     {
         const auto entry = desktop::AutostartEntry(name, data);
-        if (!writable_ || !entry || !ValidName(name) || !store::WriteWholeFile(File(name), *entry)) {
+        if (writeDir_.empty() || !entry || !ValidName(name) ||
+            !store::WriteWholeFile(File(writeDir_, name), *entry)) {
             Fail(name);
         }
         std::error_code ec;
-        fs::permissions(File(name),
+        fs::permissions(File(writeDir_, name),
                         fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                             fs::perms::others_read,
                         fs::perm_options::replace, ec);
+        // A user's entry left from before would hide the machine-wide one just written.
+        if (writeDir_ != userDir_) {
+            RemoveFile(userDir_, name);
+        }
     }
 
+    // Removes every entry that reading finds, so that the program is off afterwards; a
+    // machine-wide entry this process may not remove is a failure.
     void Remove(std::string_view name) override
     {
-        std::error_code ec;
-        if (!writable_ || !ValidName(name)) {
+        if (writeDir_.empty() || !ValidName(name)) {
             Fail(name);
         }
-        fs::remove(File(name), ec);
-        if (ec && ec != std::errc::no_such_file_or_directory) {
-            Fail(name);
-        }
+        RemoveFile(userDir_, name);
+        RemoveFile(systemDir_, name);
     }
 
 private:
@@ -84,14 +118,26 @@ private:
     {
         return !name.empty() && name.find('/') == std::string_view::npos && name != "." && name != "..";
     }
-    fs::path File(std::string_view name) const { return dir_ / (std::string(name) + ".desktop"); }
+    static fs::path File(const fs::path& dir, std::string_view name)
+    {
+        return dir / (std::string(name) + ".desktop");
+    }
+    static void RemoveFile(const fs::path& dir, std::string_view name)
+    {
+        std::error_code ec;
+        fs::remove(File(dir, name), ec);
+        if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory) {
+            Fail(name);
+        }
+    }
     [[noreturn]] static void Fail(std::string_view name)
     {
         throw Exception(store::Message(res::SFailedToSetData, name));
     }
 
-    fs::path dir_;
-    bool writable_;
+    fs::path userDir_;
+    fs::path systemDir_;
+    fs::path writeDir_; // empty: read only
 };
 
 } // namespace
@@ -145,20 +191,21 @@ std::unique_ptr<SingleInstanceGuard> PosixSystemServices::AcquireSingleInstance(
 
 std::unique_ptr<AutostartStore> PosixSystemServices::OpenAutostart(AutostartAccess access)
 {
-    std::error_code ec;
-    const fs::path& dir = paths_.autostartDir;
+    const fs::path userDir = paths_.configHome / "autostart";
+    const fs::path& systemDir = paths_.autostartDir;
     if (access == AutostartAccess::ReadOnly) {
         // A folder that does not exist yet holds no entries.
-        if (fs::exists(dir, ec) && !fs::is_directory(dir, ec)) {
+        if (!UsableFolder(userDir) && !UsableFolder(systemDir)) {
             return nullptr;
         }
-        return std::make_unique<DesktopAutostart>(dir, false);
+        return std::make_unique<DesktopAutostart>(userDir, systemDir, fs::path());
     }
-    fs::create_directories(dir, ec);
-    if (!fs::is_directory(dir, ec) || ::access(dir.c_str(), W_OK | X_OK) != 0) {
-        return nullptr;
+    for (const fs::path* dir : {&systemDir, &userDir}) {
+        if (WritableFolder(*dir)) {
+            return std::make_unique<DesktopAutostart>(userDir, systemDir, *dir);
+        }
     }
-    return std::make_unique<DesktopAutostart>(dir, true);
+    return nullptr;
 }
 
 std::vector<SerialPortEntry> PosixSystemServices::EnumerateSerialPorts(std::string_view configuredPort)

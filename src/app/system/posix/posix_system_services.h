@@ -19,8 +19,9 @@ struct PosixSystemPaths {
 };
 
 // SystemServices on Linux: an flock'ed lock file named after the single-instance name (the
-// lock dies with the process), a desktop entry "<name>.desktop" in the XDG autostart folder
-// whose Exec= holds the command, the tty devices of sysfs that have a device behind them,
+// lock dies with the process), a desktop entry "<name>.desktop" whose Exec= holds the
+// command (written machine-wide when this process may, else in the user's autostart folder;
+// the user's entry is read first), the tty devices of sysfs that have a device behind them,
 // and /proc/self/exe.
 class PosixSystemServices final : public SystemServices {
 public:

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Checks the built package: its files, its control fields, lintian, the desktop entry.
+# check_deb.sh <dir with lantorvix_*.deb> <version>
+set -uo pipefail
+dir=$1 version=$2
+debs=("$dir"/lantorvix_*.deb)
+deb=${debs[0]}
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+[ "$(basename "$deb")" = "lantorvix_${version}_$(dpkg --print-architecture).deb" ] ||
+  fail "file name $(basename "$deb")"
+
+contents=$(dpkg-deb --contents "$deb") || exit 1
+for entry in \
+  ./usr/lib/lantorvix/lantorvix \
+  ./usr/lib/lantorvix/locale/hu/LC_MESSAGES/default.mo \
+  './usr/bin/lantorvix -> ../lib/lantorvix/lantorvix' \
+  ./usr/bin/lantorvix-scanner-sim \
+  ./usr/share/applications/lantorvix.desktop \
+  ./usr/share/icons/hicolor/16x16/apps/lantorvix.png \
+  ./usr/share/icons/hicolor/48x48/apps/lantorvix.png \
+  ./usr/share/icons/hicolor/256x256/apps/lantorvix.png \
+  ./usr/lib/udev/rules.d/60-lantorvix-uinput.rules \
+  ./usr/lib/modules-load.d/lantorvix-uinput.conf \
+  ./usr/share/man/man1/lantorvix.1.gz \
+  './usr/share/man/man1/lantorvix-scanner-sim.1.gz -> lantorvix.1.gz' \
+  ./usr/share/doc/lantorvix/copyright; do
+  grep -qF -- " $entry" <<<"$contents" || fail "not in the package: $entry"
+done
+grep -E '^-rwxr-xr-x .* \./usr/(lib/lantorvix/lantorvix|bin/lantorvix-scanner-sim)$' <<<"$contents" |
+  wc -l | grep -qx 2 || fail "the programs are not executable"
+
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = lantorvix ] || fail "Package: $(field Package)"
+[ "$(field Version)" = "$version" ] || fail "Version: $(field Version)"
+# What dpkg-shlibdeps finds: the C++ runtime, Qt and X libraries the program links.
+depends=$(field Depends)
+for lib in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 libx11-6 libxtst6 libxkbcommon0; do
+  grep -qE "(^|, )${lib//+/\\+}( |,|$)" <<<"$depends" || fail "Depends lacks $lib: $depends"
+done
+grep -q '(>= ' <<<"$depends" || fail "Depends without versions: $depends"
+[ "$(field Recommends)" = gnome-shell-extension-appindicator ] || fail "Recommends: $(field Recommends)"
+description=$(field Description)
+grep -q '^serial barcode scanner as a keyboard$' <<<"$(head -1 <<<"$description")" ||
+  fail "Description synopsis: $(head -1 <<<"$description")"
+[ "$(wc -l <<<"$description")" -ge 3 ] || fail "no long description"
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+dpkg-deb -x "$deb" "$tmp"
+desktop-file-validate "$tmp/usr/share/applications/lantorvix.desktop" || fail "desktop-file-validate"
+grep -qx 'uinput' "$tmp/usr/lib/modules-load.d/lantorvix-uinput.conf" || fail "modules-load entry"
+grep -q 'KERNEL=="uinput".*GROUP="input".*MODE="0660"' "$tmp/usr/lib/udev/rules.d/60-lantorvix-uinput.rules" ||
+  fail "udev rule"
+for size in 16 22 24 32 48 64 128 256; do
+  file "$tmp/usr/share/icons/hicolor/${size}x${size}/apps/lantorvix.png" |
+    grep -q "PNG image data, $size x $size" || fail "icon ${size}x${size}"
+done
+
+# lintian: no errors; the warnings are printed for the record.
+lintian_out=$(timeout 300 lintian --tag-display-limit 0 "$deb" 2>&1)
+echo "$lintian_out"
+grep -q '^E: ' <<<"$lintian_out" && fail "lintian reports errors"
+
+[ $failed -eq 0 ] && echo "package checks passed"
+exit $failed
