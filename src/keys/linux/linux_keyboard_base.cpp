@@ -20,9 +20,30 @@ LinuxKeyboardBase::LinuxKeyboardBase(CodePage codePage, MessageBoxHandler messag
     : codePage_(codePage), messageBox_(std::move(messageBox)), pump_(std::move(pump))
 {}
 
+LinuxKeyboardBase::~LinuxKeyboardBase()
+{
+    KeySequenceScope::Forget(*this);
+}
+
 ShiftedKey LinuxKeyboardBase::VkKeyScan(unsigned char ch)
 {
-    return Layout(true).VkKeyScan(AnsiToCodePoint(ch, codePage_));
+    const char32_t c = AnsiToCodePoint(ch, codePage_);
+    if (const ShiftedKey key = Layout(true).VkKeyScan(c); key != kNoKey) {
+        return key;
+    }
+    // Control characters (and the C1 controls that stand for bytes the code page leaves
+    // undefined) are not characters to type.
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
+        return kNoKey;
+    }
+    const auto id = RemapCharacter(c);
+    if (!id) {
+        return kNoKey;
+    }
+    const std::size_t slot = nextRemapVk_;
+    nextRemapVk_ = (nextRemapVk_ + 1) % kRemapVkCount;
+    remapIdOfVk_[slot] = *id;
+    return MakeShiftedKey(static_cast<std::uint8_t>(kRemapVkFirst + slot), 0);
 }
 
 std::uint32_t LinuxKeyboardBase::MapVirtualKey(std::uint8_t vk)
@@ -40,8 +61,20 @@ bool LinuxKeyboardBase::IsAlt(std::uint16_t evdev) const
     return evdev == kKeyLeftAlt || (evdev == kKeyRightAlt && altGrKey_ != kKeyRightAlt);
 }
 
+void LinuxKeyboardBase::AfterKeyEvent()
+{
+    if (flushEachEvent_ || !KeySequenceScope::Defer(*this)) {
+        Flush();
+    }
+}
+
 void LinuxKeyboardBase::KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags)
 {
+    if (vk >= kRemapVkFirst && vk < kRemapVkFirst + kRemapVkCount) {
+        EmitRemapped(remapIdOfVk_[vk - kRemapVkFirst], (flags & kKeyEventKeyUp) == 0);
+        AfterKeyEvent();
+        return;
+    }
     const KeyLayout& layout = Layout(false);
     std::optional<std::uint16_t> evdev = layout.EvdevForVk(vk);
     if (!evdev && scan != 0) {
@@ -78,7 +111,7 @@ void LinuxKeyboardBase::KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32
             EndAltGr();
         }
     }
-    Flush();
+    AfterKeyEvent();
 }
 
 void LinuxKeyboardBase::BeginAltGr(std::uint16_t level3Key)
@@ -147,6 +180,7 @@ void LinuxKeyboardBase::SetKeyboardState(const KeyStateTable& table)
 
 void LinuxKeyboardBase::PumpKeyboardMessages()
 {
+    Flush(); // what is dispatched may wait for these keys
     if (pump_) {
         pump_();
     }
@@ -154,6 +188,7 @@ void LinuxKeyboardBase::PumpKeyboardMessages()
 
 void LinuxKeyboardBase::ShowMessageBox(std::string_view text, std::string_view caption)
 {
+    Flush(); // the keys before the error arrive while the box waits
     if (messageBox_) {
         messageBox_(text, caption);
         return;

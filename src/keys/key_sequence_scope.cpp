@@ -1,0 +1,50 @@
+#include "keys/key_sequence_scope.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace lantorvix {
+
+namespace {
+struct ScopeState {
+    int depth = 0;
+    std::vector<KeyEventSink*> pending;
+};
+thread_local ScopeState state;
+} // namespace
+
+KeySequenceScope::KeySequenceScope()
+{
+    ++state.depth;
+}
+
+KeySequenceScope::~KeySequenceScope()
+{
+    if (--state.depth > 0) {
+        return;
+    }
+    // A flush does not type (no nested scope), so the list stays as it is while we walk it.
+    const auto pending = std::move(state.pending);
+    state.pending.clear();
+    for (KeyEventSink* sink : pending) {
+        sink->FlushKeyEvents();
+    }
+}
+
+bool KeySequenceScope::Defer(KeyEventSink& sink)
+{
+    if (state.depth == 0) {
+        return false;
+    }
+    if (std::find(state.pending.begin(), state.pending.end(), &sink) == state.pending.end()) {
+        state.pending.push_back(&sink);
+    }
+    return true;
+}
+
+void KeySequenceScope::Forget(KeyEventSink& sink)
+{
+    state.pending.erase(std::remove(state.pending.begin(), state.pending.end(), &sink), state.pending.end());
+}
+
+} // namespace lantorvix
