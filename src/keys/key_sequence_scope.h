@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <string_view>
+
 namespace lantorvix {
 
 // A keyboard that holds key events back until they are handed to the system together.
@@ -20,7 +23,8 @@ protected:
 // Thread safety: the state is per thread; a sink is flushed on the thread that deferred it.
 class KeySequenceScope {
 public:
-    KeySequenceScope();
+    // `text`: the key sequence about to be typed; it must outlive the scope.
+    explicit KeySequenceScope(std::string_view text);
     ~KeySequenceScope();
     KeySequenceScope(const KeySequenceScope&) = delete;
     KeySequenceScope& operator=(const KeySequenceScope&) = delete;
@@ -30,6 +34,12 @@ public:
     static bool Defer(KeyEventSink& sink);
     // A sink that goes away before the scope ends.
     static void Forget(KeyEventSink& sink);
+
+    // The text of the outermost open scope (empty outside one) and a number that differs for
+    // every scope opened on this thread: lets a keyboard prepare once per sequence for all
+    // the characters in it.
+    static std::string_view Text();
+    static std::uint64_t Serial();
 };
 
 } // namespace lantorvix

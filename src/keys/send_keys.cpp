@@ -176,7 +176,7 @@ bool SendKeys(KeyboardPlatform& keyboard, std::string_view text, bool pumpKeyboa
     if (text.empty()) {
         return false;
     }
-    const KeySequenceScope scope; // the events reach the system together, also when reading stops early
+    const KeySequenceScope scope(text); // the events reach the system together, also when reading stops early
     return SequenceReader(keyboard, text, pumpKeyboardMessages).Run();
 }
 

@@ -25,18 +25,48 @@ LinuxKeyboardBase::~LinuxKeyboardBase()
     KeySequenceScope::Forget(*this);
 }
 
+std::optional<unsigned> LinuxKeyboardBase::Remap(char32_t c)
+{
+    // Control characters (and the C1 controls that stand for bytes the code page leaves
+    // undefined) are not characters to type.
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
+        return std::nullopt;
+    }
+    return RemapCharacter(c);
+}
+
+void LinuxKeyboardBase::PrepareForSequence()
+{
+    // Every character of the sequence that needs a remapped key gets it before the first key
+    // event: a client then learns of all new bindings before it meets any of those keys, and
+    // no binding changes while the sequence is on its way.
+    const std::string_view text = KeySequenceScope::Text();
+    if (text.empty() || preparedSerial_ == KeySequenceScope::Serial()) {
+        return;
+    }
+    preparedSerial_ = KeySequenceScope::Serial();
+    const KeyLayout& layout = Layout(true);
+    for (const char byte : text) {
+        const auto b = static_cast<unsigned char>(byte);
+        // A braced letter is typed upper-cased.
+        for (const unsigned char ch :
+             {b, static_cast<unsigned char>(b >= 'a' && b <= 'z' ? b - 'a' + 'A' : b)}) {
+            const char32_t c = AnsiToCodePoint(ch, codePage_);
+            if (layout.VkKeyScan(c) == kNoKey) {
+                Remap(c);
+            }
+        }
+    }
+}
+
 ShiftedKey LinuxKeyboardBase::VkKeyScan(unsigned char ch)
 {
+    PrepareForSequence();
     const char32_t c = AnsiToCodePoint(ch, codePage_);
     if (const ShiftedKey key = Layout(true).VkKeyScan(c); key != kNoKey) {
         return key;
     }
-    // Control characters (and the C1 controls that stand for bytes the code page leaves
-    // undefined) are not characters to type.
-    if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
-        return kNoKey;
-    }
-    const auto id = RemapCharacter(c);
+    const auto id = Remap(c);
     if (!id) {
         return kNoKey;
     }

@@ -69,6 +69,8 @@ private:
     static constexpr std::size_t kRemapVkCount = 24;
 
     void FlushKeyEvents() override { Flush(); }
+    std::optional<unsigned> Remap(char32_t c);
+    void PrepareForSequence();
     void AfterKeyEvent();
     bool IsCtrl(std::uint16_t evdev) const;
     bool IsAlt(std::uint16_t evdev) const;
@@ -88,6 +90,7 @@ private:
     std::array<unsigned, kRemapVkCount> remapIdOfVk_{};
     std::size_t nextRemapVk_ = 0;
     bool flushEachEvent_ = false;
+    std::uint64_t preparedSerial_ = 0;
 };
 
 } // namespace lantorvix

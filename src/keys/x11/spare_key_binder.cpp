@@ -1,5 +1,6 @@
 #include "keys/x11/spare_key_binder.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 
 #include <algorithm>
@@ -17,9 +18,6 @@ bool IsVendorKeysym(KeySym sym)
     return sym >= 0x1008FF00 && sym <= 0x1008FFFF;
 }
 
-struct XFreeDeleter {
-    void operator()(void* p) const { XFree(p); }
-};
 } // namespace
 
 SpareKeyBinder::SpareKeyBinder(_XDisplay* display, std::string displayName,
@@ -40,61 +38,107 @@ SpareKeyBinder::~SpareKeyBinder()
     XSync(display_, False);
 }
 
-void SpareKeyBinder::FindKeycodes(std::unique_lock<std::mutex>&)
+void SpareKeyBinder::KeyboardFree::operator()(_XkbDesc* xkb) const
 {
-    found_ = true;
-    slots_.clear();
-    int minKeycode = 0;
-    int maxKeycode = 0;
-    XDisplayKeycodes(display_, &minKeycode, &maxKeycode);
-    minKeycode = std::max(minKeycode, 9); // key code 8 is evdev's KEY_RESERVED
-    if (maxKeycode < minKeycode) {
+    XkbFreeKeyboard(xkb, 0, True);
+}
+
+void SpareKeyBinder::Refresh(_XDisplay* display, bool findKeycodes)
+{
+    map_.reset(XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask | XkbKeyActionsMask | XkbModifierMapMask,
+                         XkbUseCoreKbd));
+    XkbDescPtr xkb = map_.get();
+    const auto holds = [&](const Slot& slot) {
+        const auto code = static_cast<KeyCode>(slot.keycode);
+        const int n = xkb != nullptr && slot.keycode <= xkb->max_key_code ? XkbKeyNumSyms(xkb, code) : 0;
+        const KeySym* syms = n > 0 ? XkbKeySymsPtr(xkb, code) : nullptr;
+        return n > 0 &&
+               std::all_of(syms, syms + n, [&](KeySym s) { return s == slot.bound || s == NoSymbol; });
+    };
+    for (auto& slot : slots_) {
+        if (slot.bound != 0 && !holds(slot)) {
+            slot.bound = 0; // the keymap it was lent from is gone
+        }
+    }
+    if (!findKeycodes) {
         return;
     }
-    const int count = maxKeycode - minKeycode + 1;
-    std::unique_ptr<KeySym, XFreeDeleter> map(
-        XGetKeyboardMapping(display_, static_cast<KeyCode>(minKeycode), count, &perKeycode_));
-    std::unique_ptr<XModifierKeymap, decltype(&XFreeModifiermap)> modifiers(XGetModifierMapping(display_),
-                                                                            &XFreeModifiermap);
-    if (!map || perKeycode_ <= 0) {
+    rescan_ = false;
+    slots_.erase(std::remove_if(slots_.begin(), slots_.end(), [](const Slot& s) { return s.bound == 0; }),
+                 slots_.end());
+    if (xkb == nullptr) {
         return;
     }
-    const auto isModifier = [&](int kc) {
-        if (!modifiers) {
+    const auto usable = [&](int kc, bool spare) {
+        const auto code = static_cast<KeyCode>(kc);
+        if (xkb->map->modmap[kc] != 0 || XkbKeyHasActions(xkb, code) ||
+            std::any_of(slots_.begin(), slots_.end(), [&](const Slot& s) { return s.keycode == kc; })) {
             return false;
         }
-        const int n = 8 * modifiers->max_keypermod;
-        return std::find(modifiers->modifiermap, modifiers->modifiermap + n, kc) !=
-               modifiers->modifiermap + n;
+        const int n = XkbKeyNumSyms(xkb, code);
+        const KeySym* syms = XkbKeySymsPtr(xkb, code);
+        if (spare) {
+            return std::all_of(syms, syms + n, [](KeySym s) { return s == NoSymbol; });
+        }
+        return std::all_of(syms, syms + n, [](KeySym s) { return s == NoSymbol || IsVendorKeysym(s); }) &&
+               std::any_of(syms, syms + n, [](KeySym s) { return s != NoSymbol; });
     };
-    const auto row = [&](int kc) {
-        const KeySym* first = map.get() + static_cast<std::ptrdiff_t>(kc - minKeycode) * perKeycode_;
-        return std::vector<unsigned long>(first, first + perKeycode_);
-    };
-    // Unused key codes first, then vendor keys nobody is likely to press meanwhile.
+    // Unused key codes first, then vendor keys nobody is likely to press meanwhile; key code
+    // 8 is evdev's KEY_RESERVED.
     for (const bool spare : {true, false}) {
-        for (int kc = maxKeycode; kc >= minKeycode && slots_.size() < kMaxSlots; --kc) {
-            const auto syms = row(kc);
-            const bool empty =
-                std::all_of(syms.begin(), syms.end(), [](unsigned long s) { return s == NoSymbol; });
-            const bool vendor = !empty && std::all_of(syms.begin(), syms.end(), [](unsigned long s) {
-                return s == NoSymbol || IsVendorKeysym(s);
-            });
-            if ((spare ? empty : vendor) && !isModifier(kc)) {
-                Slot slot;
-                slot.keycode = static_cast<std::uint8_t>(kc);
-                slot.original = syms;
-                slots_.push_back(std::move(slot));
+        for (int kc = xkb->max_key_code;
+             kc >= std::max<int>(xkb->min_key_code, 9) && slots_.size() < kMaxSlots; --kc) {
+            if (!usable(kc, spare)) {
+                continue;
             }
+            const XkbSymMapRec& m = xkb->map->key_sym_map[kc];
+            Slot slot;
+            slot.keycode = static_cast<std::uint8_t>(kc);
+            std::copy(std::begin(m.kt_index), std::end(m.kt_index), slot.types.begin());
+            slot.groupInfo = m.group_info;
+            slot.width = m.width;
+            const KeySym* syms = XkbKeySymsPtr(xkb, static_cast<KeyCode>(kc));
+            slot.syms.assign(syms, syms + XkbKeyNumSyms(xkb, static_cast<KeyCode>(kc)));
+            slots_.push_back(std::move(slot));
         }
     }
+}
+
+void SpareKeyBinder::Send(_XDisplay* display, const Slot& slot, unsigned long keysym)
+{
+    if (keysym != 0) {
+        // Through the core request: every client, XKB-aware or not, is told to reload. The
+        // keysym in both columns keeps it from becoming a lower/upper-case pair, so it types
+        // itself whatever the modifiers and the active group.
+        KeySym row[2] = {keysym, keysym};
+        XChangeKeyboardMapping(display, slot.keycode, 2, row, 1);
+        return;
+    }
+    // Back to the key code's own XKB binding, exactly as it was (the core request would
+    // leave a key that had no group with one).
+    XkbDescPtr xkb = map_.get();
+    const auto code = static_cast<KeyCode>(slot.keycode);
+    KeySym* syms = XkbResizeKeySyms(xkb, code, static_cast<int>(slot.syms.size()));
+    if (syms == nullptr) {
+        return;
+    }
+    XkbSymMapRec& m = xkb->map->key_sym_map[slot.keycode];
+    std::copy(slot.types.begin(), slot.types.end(), std::begin(m.kt_index));
+    m.group_info = slot.groupInfo;
+    m.width = slot.width;
+    std::copy(slot.syms.begin(), slot.syms.end(), syms);
+    XkbMapChangesRec changes{};
+    changes.changed = XkbKeySymsMask;
+    changes.first_key_sym = code;
+    changes.num_key_syms = 1;
+    XkbChangeMap(display, xkb, &changes);
 }
 
 std::optional<unsigned> SpareKeyBinder::Bind(unsigned long keysym)
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!found_) {
-        FindKeycodes(lock);
+    if (rescan_) {
+        Refresh(display_, true);
     }
     if (slots_.empty()) {
         return std::nullopt;
@@ -119,8 +163,8 @@ std::optional<unsigned> SpareKeyBinder::Bind(unsigned long keysym)
             XFlush(display_);
             std::this_thread::sleep_until(due);
             lock.lock();
-            if (!found_) {
-                FindKeycodes(lock);
+            if (rescan_) {
+                Refresh(display_, true);
             }
             if (slots_.empty()) {
                 return std::nullopt;
@@ -129,8 +173,7 @@ std::optional<unsigned> SpareKeyBinder::Bind(unsigned long keysym)
                                     [](const Slot& a, const Slot& b) { return a.lastUse < b.lastUse; });
         }
     }
-    KeySym sym = keysym;
-    XChangeKeyboardMapping(display_, pick->keycode, 1, &sym, 1);
+    Send(display_, *pick, keysym);
     pick->bound = keysym;
     pick->lastUse = lastUse_ = std::chrono::steady_clock::now();
     unsent_ = true;
@@ -161,19 +204,22 @@ void SpareKeyBinder::Flushed()
     wake_.notify_all();
 }
 
-void SpareKeyBinder::KeymapReplaced()
+void SpareKeyBinder::KeymapChanged()
 {
     const std::lock_guard<std::mutex> lock(mutex_);
-    slots_.clear();
-    found_ = false;
+    rescan_ = true;
 }
 
 void SpareKeyBinder::RestoreAll(_XDisplay* display)
 {
+    if (std::none_of(slots_.begin(), slots_.end(), [](const Slot& s) { return s.bound != 0; })) {
+        return;
+    }
+    // Only what the server still holds of ours goes back: never write over a new keymap.
+    Refresh(display, false);
     for (auto& slot : slots_) {
         if (slot.bound != 0) {
-            std::vector<KeySym> row(slot.original.begin(), slot.original.end());
-            XChangeKeyboardMapping(display, slot.keycode, perKeycode_, row.data(), 1);
+            Send(display, slot, 0);
             slot.bound = 0;
         }
     }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -10,6 +12,7 @@
 #include <vector>
 
 struct _XDisplay;
+struct _XkbDesc;
 
 namespace lantorvix {
 
@@ -43,20 +46,33 @@ public:
     bool Owns(int keycode) const;
     // The typing connection has sent its queued requests: restoring may begin.
     void Flushed();
-    // The server loaded a new keymap: the old bindings went with it.
-    void KeymapReplaced();
+    // The server reported a new keymap or a map change not of ours (a layout switch, the
+    // core keyboard taking another device's map): bindings it no longer holds are forgotten
+    // and the spare key codes are looked for again, before the next binding or restore.
+    void KeymapChanged();
 
 private:
     struct Slot {
         std::uint8_t keycode = 0;
-        std::vector<unsigned long> original; // the key code's own row of the core map
-        unsigned long bound = 0;             // 0: has its own binding
+        // The key code's own XKB binding: types of its groups, group info, width, keysyms.
+        std::array<unsigned char, 4> types{};
+        unsigned char groupInfo = 0;
+        unsigned char width = 0;
+        std::vector<unsigned long> syms;
+        unsigned long bound = 0; // 0: has its own binding
         std::chrono::steady_clock::time_point lastUse{};
     };
 
-    void FindKeycodes(std::unique_lock<std::mutex>& lock);
+    // Reads the server's map through `display`, forgets bindings it no longer holds and, when
+    // asked to, looks for spare key codes in it.
+    void Refresh(_XDisplay* display, bool findKeycodes);
+    void Send(_XDisplay* display, const Slot& slot, unsigned long keysym);
     void RestoreLoop();
     void RestoreAll(_XDisplay* display);
+
+    struct KeyboardFree {
+        void operator()(_XkbDesc* xkb) const;
+    };
 
     _XDisplay* display_;
     std::string displayName_;
@@ -64,9 +80,9 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::vector<Slot> slots_;
-    bool found_ = false;
-    int perKeycode_ = 0;
-    bool unsent_ = false; // a binding waits in the typing connection's buffer
+    std::unique_ptr<_XkbDesc, KeyboardFree> map_; // the server's key types and keysyms, as found
+    bool rescan_ = true;                          // the spare key codes have to be looked for
+    bool unsent_ = false;                         // a binding waits in the typing connection's buffer
     bool stop_ = false;
     std::chrono::steady_clock::time_point lastUse_{};
     std::thread restorer_;

@@ -89,9 +89,7 @@ void XTestKeyboard::TakeServerNotifications()
         if (xkb.any.xkb_type == XkbMapNotify && IsOwnMapChange(&xkb.map)) {
             continue; // a lent key code: the layout's own keys did not change
         }
-        if (xkb.any.xkb_type == XkbNewKeyboardNotify) {
-            binder_->KeymapReplaced();
-        }
+        binder_->KeymapChanged();
         layout_.reset();
         numLockMask_ = XkbKeysymToModifiers(d, XK_Num_Lock);
     }
