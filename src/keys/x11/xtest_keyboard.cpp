@@ -42,6 +42,8 @@ XTestKeyboard::XTestKeyboard(const std::string& displayName, CodePage codePage, 
     // Layout switches and new maps make the cached layout stale.
     XkbSelectEvents(display_.get(), XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
                     XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
+    XkbSelectEventDetails(display_.get(), XkbUseCoreKbd, XkbMapNotify, XkbAllMapComponentsMask,
+                          XkbAllMapComponentsMask);
     XkbSelectEventDetails(display_.get(), XkbUseCoreKbd, XkbStateNotify, XkbGroupStateMask,
                           XkbGroupStateMask);
     XTestGrabControl(display_.get(), True);
