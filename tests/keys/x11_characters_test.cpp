@@ -212,5 +212,19 @@ TEST(X11Characters, AGroupSwitchBetweenCodesIsFollowed)
     EXPECT_EQ(window.WaitForText("a\xD1\x84"), "a\xD1\x84");
 }
 
+TEST(X11Characters, KeyNamesLendNoKeycode)
+{
+    XvfbServer::Options options;
+    options.layout = "us,ru";
+    XvfbServer server(options);
+    server.LockGroup(1); // no Latin letters on this group
+    X11TestWindow window(server.Display());
+    const auto before = Keymap(server.Display());
+    XTestKeyboard keyboard(server.Display(), CodePage::cp1251, {}, {});
+    EXPECT_TRUE(SendKeys(keyboard, "5{TAB}{ENTER}{BS 2}", false));
+    EXPECT_EQ(window.WaitForText("5\t\r\b\b"), "5\t\r\b\b");
+    EXPECT_EQ(Keymap(server.Display()), before);
+}
+
 } // namespace
 } // namespace lantorvix

@@ -46,16 +46,31 @@ void LinuxKeyboardBase::PrepareForSequence()
     }
     preparedSerial_ = KeySequenceScope::Serial();
     const KeyLayout& layout = Layout(true);
-    for (const char byte : text) {
-        const auto b = static_cast<unsigned char>(byte);
-        // A braced letter is typed upper-cased.
-        for (const unsigned char ch :
-             {b, static_cast<unsigned char>(b >= 'a' && b <= 'z' ? b - 'a' + 'A' : b)}) {
-            const char32_t c = AnsiToCodePoint(ch, codePage_);
-            if (layout.VkKeyScan(c) == kNoKey) {
-                Remap(c);
-            }
+    const auto prepare = [&](unsigned char ch) {
+        const char32_t c = AnsiToCodePoint(ch, codePage_);
+        if (layout.VkKeyScan(c) == kNoKey) {
+            Remap(c);
         }
+    };
+    // The characters VkKeyScan will be asked for: plain ones, and the one of a braced
+    // single character ({x}, {x 3}), upper-cased; not the letters of key names.
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto ch = static_cast<unsigned char>(text[i]);
+        if (ch != '{') {
+            if (std::string_view("+^%()~").find(static_cast<char>(ch)) == std::string_view::npos) {
+                prepare(ch);
+            }
+            continue;
+        }
+        const std::size_t close = text.find('}', i + 1);
+        if (close == std::string_view::npos) {
+            break;
+        }
+        if (close > i + 1 && (close == i + 2 || text[i + 2] == ' ')) {
+            const auto braced = static_cast<unsigned char>(text[i + 1]);
+            prepare(braced >= 'a' && braced <= 'z' ? static_cast<unsigned char>(braced - 'a' + 'A') : braced);
+        }
+        i = close;
     }
 }
 
