@@ -78,7 +78,10 @@ ShiftedKey LinuxKeyboardBase::VkKeyScan(unsigned char ch)
 {
     PrepareForSequence();
     const char32_t c = AnsiToCodePoint(ch, codePage_);
-    if (const ShiftedKey key = Layout(true).VkKeyScan(c); key != kNoKey) {
+    // Within a sequence the layout was brought up to date once, at its start: the whole code
+    // is typed for one layout and group.
+    const bool inSequence = !KeySequenceScope::Text().empty();
+    if (const ShiftedKey key = Layout(!inSequence).VkKeyScan(c); key != kNoKey) {
         return key;
     }
     const auto id = Remap(c);

@@ -47,7 +47,7 @@ protected:
     void ReleaseHeldKeys();
 
     // The layout in use; `refresh` asks to take layout changes into account first (done once
-    // per character, not once per event).
+    // per key sequence, or per character asked for outside one; never per event).
     virtual const KeyLayout& Layout(bool refresh) = 0;
     // One press or release of a physical key; the sequence of them is delivered in order.
     virtual void EmitKey(std::uint16_t evdev, bool press) = 0;
