@@ -20,9 +20,14 @@ bool IsVendorKeysym(KeySym sym)
 
 } // namespace
 
-SpareKeyBinder::SpareKeyBinder(_XDisplay* display, std::string displayName,
+void SpareKeyBinder::DisplayCloser::operator()(_XDisplay* display) const
+{
+    XCloseDisplay(display);
+}
+
+SpareKeyBinder::SpareKeyBinder(_XDisplay* display, const std::string& displayName,
                                std::chrono::milliseconds restoreDelay)
-    : display_(display), displayName_(std::move(displayName)), restoreDelay_(restoreDelay),
+    : display_(display), restoreDisplay_(XOpenDisplay(displayName.c_str())), restoreDelay_(restoreDelay),
       restorer_([this] { RestoreLoop(); })
 {}
 
@@ -227,13 +232,12 @@ void SpareKeyBinder::RestoreAll(_XDisplay* display)
 
 void SpareKeyBinder::RestoreLoop()
 {
-    std::unique_ptr<_XDisplay, decltype(&XCloseDisplay)> own(nullptr, &XCloseDisplay);
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stop_) {
         const bool bound =
             std::any_of(slots_.begin(), slots_.end(), [](const Slot& s) { return s.bound != 0; });
-        if (!bound || unsent_) {
-            wake_.wait(lock);
+        if (!bound || unsent_ || !restoreDisplay_) {
+            wake_.wait(lock); // without a connection of its own, the destructor restores
             continue;
         }
         const auto due = lastUse_ + restoreDelay_;
@@ -241,15 +245,8 @@ void SpareKeyBinder::RestoreLoop()
             wake_.wait_until(lock, due);
             continue;
         }
-        if (!own) {
-            own.reset(XOpenDisplay(displayName_.c_str()));
-            if (!own) {
-                wake_.wait(lock); // restored by the destructor instead
-                continue;
-            }
-        }
-        RestoreAll(own.get());
-        XSync(own.get(), False);
+        RestoreAll(restoreDisplay_.get());
+        XSync(restoreDisplay_.get(), False);
     }
 }
 

@@ -20,19 +20,24 @@ namespace lantorvix {
 // that no key uses (or, when there are too few, a vendor key such as XF86Launch1) is bound
 // to the keysym for the moment and given back its own binding afterwards.
 //
-// The binding goes to the server on the typing connection ahead of the key events, so every
-// client is told of the new map before the key arrives. A client looks the key up only when
+// The binding goes to the server on the typing connection ahead of the key events (the
+// caller binds what a whole key sequence needs before its first key event), so every client
+// is told of the new map before the key arrives. A client looks the key up only when
 // it handles the event, which may be a while later, so a binding is never changed while a
 // key typed with it may still be waiting there: bindings stay (and serve as a cache for the
 // next codes) until nothing has used them for `restoreDelay`, then a thread of this object
 // restores them all through a connection of its own. A key code in use is only rebound to
 // another keysym after that delay too.
 //
-// Thread safety: Bind, Keycode, Owns, Flushed and KeymapReplaced are called by the typing
-// thread; the restoring thread is internal. Both sides hold one mutex.
+// Thread safety: Bind, Keycode, Owns, Flushed and KeymapChanged are called by the typing
+// thread; the restoring thread is internal and only uses its own connection (opened and
+// closed by the typing thread: Xlib's list of connections is not locked). Both sides hold
+// one mutex.
 class SpareKeyBinder {
 public:
-    SpareKeyBinder(_XDisplay* display, std::string displayName, std::chrono::milliseconds restoreDelay);
+    // `displayName`: for the restoring thread's own connection.
+    SpareKeyBinder(_XDisplay* display, const std::string& displayName,
+                   std::chrono::milliseconds restoreDelay);
     // Restores what is still bound (through the typing connection, which outlives this).
     ~SpareKeyBinder();
     SpareKeyBinder(const SpareKeyBinder&) = delete;
@@ -74,8 +79,12 @@ private:
         void operator()(_XkbDesc* xkb) const;
     };
 
+    struct DisplayCloser {
+        void operator()(_XDisplay* display) const;
+    };
+
     _XDisplay* display_;
-    std::string displayName_;
+    std::unique_ptr<_XDisplay, DisplayCloser> restoreDisplay_; // the restoring thread's
     std::chrono::milliseconds restoreDelay_;
     mutable std::mutex mutex_;
     std::condition_variable wake_;
