@@ -149,13 +149,19 @@ public:
     KeyClock& Keys() { return *clock_; }
     pid_t AppPid() const { return app_ ? app_->Pid() : -1; }
 
-    void StartLantorvix(const std::string& tty)
+    // `flushEachKeyEvent`: the keyboard hands every key event to the server on its own, as
+    // before one flush per code; for the before/after latency figures.
+    void StartLantorvix(const std::string& tty, bool flushEachKeyEvent = false)
     {
+        auto env = env_;
+        if (flushEachKeyEvent) {
+            env["LANTORVIX_FLUSH_EACH_KEY_EVENT"] = "1";
+        }
         std::ofstream(folder_ / "work" / "Lantorvix.ini")
             << "[PORT]\nPortNum=NINCS\nPortName=" << tty << "\nBaudRate=19200\n"
             << "[SCANNER]\nStopString=ENTER\n[PROGRAM]\nAddedString=ENTER\nDiscardNull=0\n";
         app_ = std::make_unique<ChildProcess>(
-            ChildProcess::Options{{LANTORVIX_EXE}, env_, (folder_ / "work").string(), false, false});
+            ChildProcess::Options{{LANTORVIX_EXE}, env, (folder_ / "work").string(), false, false});
         for (int i = 0; i < 2000 && probe_.EmbeddedWindows("lantorvix").size() != 1; ++i) {
             std::this_thread::sleep_for(10ms);
         }
@@ -247,13 +253,23 @@ int main(int argc, char** argv)
 
     // Lantorvix.
     auto pty = std::make_unique<PtyPair>();
+    std::size_t wrong = 0;
+    if (want("latency")) {
+        // The same scans with a flush after every key event, as before one flush per code.
+        desktop.StartLantorvix(pty->SlavePath(), true);
+        if (!AwaitLink(*pty, keys)) {
+            std::fprintf(stderr, "no scan reached the X client through lantorvix\n");
+            return 1;
+        }
+        ReportLatency(results, "lantorvix_latency_flush_each_event", Latencies(*pty, keys, 1000, wrong));
+        desktop.StopLantorvix();
+    }
     desktop.StartLantorvix(pty->SlavePath());
     if (!AwaitLink(*pty, keys)) {
         std::fprintf(stderr, "no scan reached the X client through lantorvix\n");
         return 1;
     }
     const pid_t pid = desktop.AppPid();
-    std::size_t wrong = 0;
     const auto lat =
         Latencies(*pty, keys, want("latency") || want("memory") || want("wedge") ? 1000 : 100, wrong);
     ReportLatency(results, "lantorvix_latency", lat);

@@ -30,6 +30,9 @@ struct LinuxKeyboardOptions {
     MessageBoxHandler messageBox;
     // Dispatches pending keyboard input of the calling thread; unset: nothing to do.
     std::function<void()> pumpKeyboardMessages;
+    // Hands every key event to the system on its own, as older versions did; only for
+    // benchmarks that compare the two. Unset: $LANTORVIX_FLUSH_EACH_KEY_EVENT is "1".
+    std::optional<bool> flushEachKeyEvent;
 };
 
 enum class KeyboardBackend { xtest, uinput };

@@ -3,6 +3,7 @@
 #include "base/str_to_int.h"
 #include "keys/key_injection.h"
 #include "keys/key_names.h"
+#include "keys/key_sequence_scope.h"
 #include "keys/virtual_keys.h"
 
 #include <string>
@@ -175,6 +176,7 @@ bool SendKeys(KeyboardPlatform& keyboard, std::string_view text, bool pumpKeyboa
     if (text.empty()) {
         return false;
     }
+    const KeySequenceScope scope(text); // the events reach the system together, also when reading stops early
     return SequenceReader(keyboard, text, pumpKeyboardMessages).Run();
 }
 

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lantorvix {
@@ -229,13 +231,45 @@ TEST(SendKeys, BracedNamesAreUpperCasedOnlyInAscii)
     EXPECT_EQ(keyboard.VkFlags(), (Events{{222, 0}, {222, 2}}));
 }
 
-TEST(SendKeys, AltGrCharacterIsCtrlAltAroundTheKey)
+// AltGr characters as the Windows layouts give them through VkKeyScanA (Ctrl and Alt bits):
+// the Windows build sends the generic Ctrl and Alt keys around the key, released in the order
+// pressed. (Wine does not take Ctrl+Alt for AltGr, so only these events can be checked there.)
+struct AltGrCase {
+    const char* layout;
+    std::map<unsigned char, ShiftedKey> keys;
+    friend void PrintTo(const AltGrCase& c, std::ostream* os) { *os << c.layout; }
+};
+
+class AltGrCharacters : public ::testing::TestWithParam<AltGrCase> {};
+
+TEST_P(AltGrCharacters, AreCtrlAltAroundTheKey)
 {
     RecordingKeyboard keyboard;
-    keyboard.layout['@'] = 0x0656; // Hungarian: AltGr+V
-    EXPECT_TRUE(SendKeys(keyboard, "@", false));
-    EXPECT_EQ(keyboard.VkFlags(), (Events{{17, 0}, {18, 0}, {86, 0}, {86, 2}, {17, 2}, {18, 2}}));
+    keyboard.layout = GetParam().keys;
+    std::string text;
+    Events expected;
+    for (const auto& [ch, key] : GetParam().keys) {
+        // "~" and the other command characters are typed in braces.
+        text += std::string_view("+^%()~").find(static_cast<char>(ch)) == std::string_view::npos
+                    ? std::string(1, static_cast<char>(ch))
+                    : std::string("{") + static_cast<char>(ch) + "}";
+        const int vk = key & 0xFF;
+        expected.insert(expected.end(), {{17, 0}, {18, 0}, {vk, 0}, {vk, 2}, {17, 2}, {18, 2}});
+    }
+    EXPECT_TRUE(SendKeys(keyboard, text, false));
+    EXPECT_EQ(keyboard.VkFlags(), expected);
 }
+
+// 0x80 is the euro sign in code pages 1250 and 1252.
+INSTANTIATE_TEST_SUITE_P(
+    SendKeys, AltGrCharacters,
+    ::testing::Values(
+        AltGrCase{"hu", {{'@', 0x0656}, {'\\', 0x0651}, {'[', 0x0646}, {']', 0x0647}, {0x80, 0x0655}}},
+        AltGrCase{
+            "de",
+            {{'@', 0x0651}, {'\\', 0x06DB}, {'}', 0x0630}, {'|', 0x06E2}, {'~', 0x06BB}, {0x80, 0x0645}}},
+        AltGrCase{"fr", {{'@', 0x0630}, {'#', 0x0633}, {'}', 0x06BB}, {'\\', 0x0638}, {0x80, 0x0645}}}),
+    [](const auto& param) { return std::string(param.param.layout); });
 
 TEST(SendKeys, PumpsAfterEveryEventOnlyWhenAsked)
 {

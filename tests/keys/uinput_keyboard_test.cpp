@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <linux/input.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -18,9 +19,11 @@ namespace {
 
 using KeyEvents = std::vector<std::pair<int, int>>; // (key code, 1 press / 0 release)
 
-// Runs SendKeys on a uinput keyboard whose events go into a pipe, and reads them back.
+// Runs SendKeys on a uinput keyboard whose events go into a packet socket (one packet per
+// write), and reads them back.
 struct PipeRun {
     KeyEvents keys;
+    int writes = 0;
     bool synAfterEveryKey = true;
     std::vector<std::string> boxes;
     bool numLockAfter = false;
@@ -29,7 +32,7 @@ struct PipeRun {
 PipeRun TypeIntoPipe(const std::string& layout, const std::string& text)
 {
     int fds[2];
-    EXPECT_EQ(::pipe(fds), 0);
+    EXPECT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds), 0);
     PipeRun run;
     {
         UinputKeyboard keyboard(
@@ -40,9 +43,15 @@ PipeRun TypeIntoPipe(const std::string& layout, const std::string& text)
         run.numLockAfter = keyboard.IsNumLockOn();
     } // closes the write end
     std::vector<input_event> events;
-    input_event e;
-    while (::read(fds[0], &e, sizeof e) == static_cast<ssize_t>(sizeof e)) {
-        events.push_back(e);
+    std::vector<input_event> packet(4096);
+    for (;;) {
+        const ssize_t n = ::recv(fds[0], packet.data(), packet.size() * sizeof(input_event), 0);
+        if (n <= 0) {
+            break;
+        }
+        ++run.writes;
+        events.insert(events.end(), packet.begin(),
+                      packet.begin() + n / static_cast<ssize_t>(sizeof(input_event)));
     }
     ::close(fds[0]);
     for (std::size_t i = 0; i < events.size(); ++i) {
@@ -74,6 +83,7 @@ TEST_P(UinputStream, KernelReceivesThesePhysicalKeys)
     const auto run = TypeIntoPipe(GetParam().layout, GetParam().text);
     EXPECT_EQ(run.keys, GetParam().keys);
     EXPECT_TRUE(run.synAfterEveryKey);
+    EXPECT_EQ(run.writes, run.keys.empty() ? 0 : 1); // the whole code in one write
     EXPECT_EQ(run.boxes, GetParam().boxes);
 }
 
@@ -92,6 +102,28 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"UsUntypeable", "us", "\xED", {}, {"Invalid KeyName"}},
         StreamCase{"HuY", "hu", "y", {{44, 1}, {44, 0}}}, StreamCase{"HuZero", "hu", "0", {{41, 1}, {41, 0}}},
         StreamCase{"HuIAcute", "hu", "\xED", {{86, 1}, {86, 0}}},
+        // German has "`" only as a dead key (Shift and the key right of ß): dead key, then Space.
+        StreamCase{"DeGraveThroughDeadKeyAndSpace",
+                   "de",
+                   "`{` 2}",
+                   {{42, 1},
+                    {13, 1},
+                    {13, 0},
+                    {42, 0},
+                    {57, 1},
+                    {57, 0},
+                    {42, 1},
+                    {13, 1},
+                    {13, 0},
+                    {42, 0},
+                    {57, 1},
+                    {57, 0},
+                    {42, 1},
+                    {13, 1},
+                    {13, 0},
+                    {42, 0},
+                    {57, 1},
+                    {57, 0}}},
         // Ctrl+Alt for a key with an AltGr level becomes AltGr around that key only.
         StreamCase{"HuAtSignThroughAltGr",
                    "hu",

@@ -1,11 +1,15 @@
 #include "support/xvfb_server.h"
 
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -149,6 +153,64 @@ void XvfbServer::SetLayout(const std::string& layout, const std::string& variant
     }
     if (RunProgram(argv) != 0) {
         throw std::runtime_error("setxkbmap " + layout + " failed on " + display_);
+    }
+    // The layouts appear in order in the symbols name: "pc+hu+us:2+inet(evdev)".
+    const std::string symbols = SymbolsName();
+    std::size_t at = 0;
+    std::size_t index = 1;
+    for (std::size_t start = 0; start <= layout.size(); ++index) {
+        const std::size_t comma = std::min(layout.find(',', start), layout.size());
+        std::string part = "+" + layout.substr(start, comma - start);
+        if (index > 1) {
+            part += ":" + std::to_string(index);
+        }
+        at = symbols.find(part, at);
+        if (at == std::string::npos) {
+            throw std::runtime_error("layout " + layout + " did not take on " + display_ + ": " + symbols);
+        }
+        start = comma + 1;
+    }
+}
+
+namespace {
+struct Connection {
+    explicit Connection(const std::string& name) : display(XOpenDisplay(name.c_str()))
+    {
+        if (display == nullptr) {
+            throw std::runtime_error("cannot open display " + name);
+        }
+    }
+    ~Connection() { XCloseDisplay(display); }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    Display* display;
+};
+} // namespace
+
+std::string XvfbServer::SymbolsName() const
+{
+    const Connection c(display_);
+    XkbDescPtr xkb = XkbAllocKeyboard();
+    std::string name;
+    if (xkb != nullptr && XkbGetNames(c.display, XkbSymbolsNameMask, xkb) == Success &&
+        xkb->names->symbols != None) {
+        char* atom = XGetAtomName(c.display, xkb->names->symbols);
+        name = atom != nullptr ? atom : "";
+        XFree(atom);
+    }
+    XkbFreeKeyboard(xkb, 0, True);
+    return name;
+}
+
+void XvfbServer::LockGroup(int group) const
+{
+    const Connection c(display_);
+    XkbLockGroup(c.display, XkbUseCoreKbd, static_cast<unsigned>(group));
+    XSync(c.display, False);
+    XkbStateRec state{};
+    XkbGetState(c.display, XkbUseCoreKbd, &state);
+    if (state.group != group) {
+        throw std::runtime_error("group " + std::to_string(group) + " did not take on " + display_);
     }
 }
 

@@ -27,8 +27,14 @@ public:
 
     // ":<n>", the value for DISPLAY.
     const std::string& Display() const { return display_; }
-    // Runs setxkbmap on this display; throws std::runtime_error when it fails.
+    // Runs setxkbmap on this display and reads the server's keymap name back; throws
+    // std::runtime_error when it fails or the server does not have the layout afterwards.
     void SetLayout(const std::string& layout, const std::string& variant = {}) const;
+    // The server's XKB symbols name, e.g. "pc+us+ru:2+inet(evdev)".
+    std::string SymbolsName() const;
+    // Locks the keyboard group (0-based) and checks that the server took it; throws
+    // std::runtime_error otherwise.
+    void LockGroup(int group) const;
     // Sets DISPLAY in this process's environment to this server.
     void ExportDisplay() const;
 

@@ -188,6 +188,17 @@ constexpr std::pair<std::uint16_t, std::uint8_t> kOtherScans[] = {
     {119, 0x45}, {183, 0x64}, {184, 0x65}, {185, 0x66}, {186, 0x67}, {187, 0x68}, {188, 0x69},
     {189, 0x6A}, {190, 0x6B}, {191, 0x6C}, {192, 0x6D}, {193, 0x6E}, {194, 0x76}};
 
+// What a dead key followed by Space types (the X compose rules and the console agree).
+constexpr std::pair<std::uint32_t, char32_t> kDeadKeySpacing[] = {
+    {0xfe50, U'`'},      {0xfe51, U'\''},     {0xfe52, U'^'},     {0xfe53, U'~'},      {0xfe54, U'\u00AF'},
+    {0xfe55, U'\u02D8'}, {0xfe56, U'\u02D9'}, {0xfe57, U'"'},     {0xfe58, U'\u00B0'}, {0xfe59, U'\u02DD'},
+    {0xfe5a, U'\u02C7'}, {0xfe5b, U'\u00B8'}, {0xfe5c, U'\u02DB'}};
+
+bool IsDeadKeysym(std::uint32_t sym)
+{
+    return sym >= keysym::kDeadFirst && sym <= keysym::kDeadLast;
+}
+
 bool IsKeypadKeysym(std::uint32_t sym)
 {
     return sym >= keysym::kKpFirst && sym <= keysym::kKpLast;
@@ -214,7 +225,8 @@ std::optional<std::uint8_t> LetterOrDigitVk(char32_t c)
 
 bool HasCharacter(const PhysicalKey& key)
 {
-    return std::any_of(key.chars.begin(), key.chars.end(), [](char32_t c) { return c != 0; });
+    return std::any_of(key.chars.begin(), key.chars.end(), [](char32_t c) { return c != 0; }) ||
+           std::any_of(key.keysyms.begin(), key.keysyms.end(), IsDeadKeysym);
 }
 } // namespace
 
@@ -335,6 +347,13 @@ void KeyLayout::MapCharacters()
             const char32_t ch = key.chars[static_cast<std::size_t>(level)];
             const auto vkIt = vkForEvdev_.find(key.evdev);
             const std::uint32_t sym = key.keysyms[static_cast<std::size_t>(level)];
+            if (IsDeadKeysym(sym) && vkIt != vkForEvdev_.end()) {
+                for (const auto& [dead, spacing] : kDeadKeySpacing) {
+                    if (dead == sym) {
+                        deadKeyForChar_.emplace(spacing, MakeShiftedKey(vkIt->second, kLevelBits[level]));
+                    }
+                }
+            }
             if (ch == 0 || vkIt == vkForEvdev_.end() || IsKeypadKeysym(sym) || !TypesItsCharacter(sym)) {
                 continue;
             }
@@ -369,6 +388,12 @@ ShiftedKey KeyLayout::VkKeyScan(char32_t ch) const
 {
     const auto it = keyForChar_.find(ch);
     return it == keyForChar_.end() ? kNoKey : it->second;
+}
+
+ShiftedKey KeyLayout::DeadKeyScan(char32_t ch) const
+{
+    const auto it = deadKeyForChar_.find(ch);
+    return it == deadKeyForChar_.end() ? kNoKey : it->second;
 }
 
 std::optional<std::uint16_t> KeyLayout::EvdevForVk(std::uint8_t vk) const

@@ -21,6 +21,9 @@ public:
     explicit KeyLayout(LayoutDescription description);
 
     ShiftedKey VkKeyScan(char32_t ch) const;
+    // The dead key whose press followed by Space types this character (the bare accent), for
+    // a character the layout has no key of its own for; kNoKey when there is none.
+    ShiftedKey DeadKeyScan(char32_t ch) const;
     // The physical key for a virtual key; nothing when the layout has none.
     std::optional<std::uint16_t> EvdevForVk(std::uint8_t vk) const;
     // MapVirtualKey(vk, 0): the set-1 scan code of the key (without the E0 prefix); 0 if none.
@@ -38,6 +41,7 @@ private:
     std::array<std::optional<std::uint16_t>, 256> evdevForVk_{};
     std::unordered_map<std::uint16_t, std::uint8_t> vkForEvdev_;
     std::unordered_map<char32_t, ShiftedKey> keyForChar_;
+    std::unordered_map<char32_t, ShiftedKey> deadKeyForChar_;
     std::unordered_map<std::uint16_t, bool> altGrKeys_;
 };
 

@@ -55,6 +55,8 @@ inline constexpr std::uint32_t kAltL = 0xffe9;
 inline constexpr std::uint32_t kAltR = 0xffea;
 inline constexpr std::uint32_t kDelete = 0xffff;
 inline constexpr std::uint32_t kIsoLevel3Shift = 0xfe03;
+inline constexpr std::uint32_t kDeadFirst = 0xfe50; // dead_grave
+inline constexpr std::uint32_t kDeadLast = 0xfe93;
 } // namespace keysym
 
 } // namespace lantorvix

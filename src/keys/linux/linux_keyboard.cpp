@@ -38,19 +38,26 @@ KeyboardBackend PreferredKeyboardBackend(const std::function<std::string(const c
 std::unique_ptr<KeyboardPlatform> CreateLinuxKeyboard(LinuxKeyboardOptions options)
 {
     const CodePage codePage = options.codePage.value_or(CodePageFromEnvironment());
+    const bool flushEachEvent =
+        options.flushEachKeyEvent.value_or(Env("LANTORVIX_FLUSH_EACH_KEY_EVENT") == "1");
     std::string xtestFailure;
     if (PreferredKeyboardBackend(Env, options.display) == KeyboardBackend::xtest) {
         try {
-            return std::make_unique<XTestKeyboard>(options.display, codePage, options.messageBox,
-                                                   options.pumpKeyboardMessages);
+            auto keyboard = std::make_unique<XTestKeyboard>(options.display, codePage, options.messageBox,
+                                                            options.pumpKeyboardMessages);
+            keyboard->SetFlushEachEvent(flushEachEvent);
+            return keyboard;
         } catch (const Exception& e) {
             xtestFailure = std::string(e.what()) + "; ";
         }
     }
     try {
         KeyLayout layout(DescribeXkbLayout(ConfiguredXkbNames(options.uinputLayout)));
-        return std::make_unique<UinputKeyboard>(UinputDevice::Create(options.uinputPath), std::move(layout),
-                                                codePage, options.messageBox, options.pumpKeyboardMessages);
+        auto keyboard =
+            std::make_unique<UinputKeyboard>(UinputDevice::Create(options.uinputPath), std::move(layout),
+                                             codePage, options.messageBox, options.pumpKeyboardMessages);
+        keyboard->SetFlushEachEvent(flushEachEvent);
+        return keyboard;
     } catch (const Exception& e) {
         throw Exception(xtestFailure + e.what());
     }

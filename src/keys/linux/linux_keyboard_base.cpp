@@ -20,9 +20,78 @@ LinuxKeyboardBase::LinuxKeyboardBase(CodePage codePage, MessageBoxHandler messag
     : codePage_(codePage), messageBox_(std::move(messageBox)), pump_(std::move(pump))
 {}
 
+LinuxKeyboardBase::~LinuxKeyboardBase()
+{
+    KeySequenceScope::Forget(*this);
+}
+
+std::optional<unsigned> LinuxKeyboardBase::Remap(char32_t c)
+{
+    // Control characters (and the C1 controls that stand for bytes the code page leaves
+    // undefined) are not characters to type.
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
+        return std::nullopt;
+    }
+    return RemapCharacter(c);
+}
+
+void LinuxKeyboardBase::PrepareForSequence()
+{
+    // Every character of the sequence that needs a remapped key gets it before the first key
+    // event: a client then learns of all new bindings before it meets any of those keys, and
+    // no binding changes while the sequence is on its way.
+    const std::string_view text = KeySequenceScope::Text();
+    if (text.empty() || preparedSerial_ == KeySequenceScope::Serial()) {
+        return;
+    }
+    preparedSerial_ = KeySequenceScope::Serial();
+    const KeyLayout& layout = Layout(true);
+    const auto prepare = [&](unsigned char ch) {
+        const char32_t c = AnsiToCodePoint(ch, codePage_);
+        if (layout.VkKeyScan(c) == kNoKey) {
+            Remap(c);
+        }
+    };
+    // The characters VkKeyScan will be asked for: plain ones, and the one of a braced
+    // single character ({x}, {x 3}), upper-cased; not the letters of key names.
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto ch = static_cast<unsigned char>(text[i]);
+        if (ch != '{') {
+            if (std::string_view("+^%()~").find(static_cast<char>(ch)) == std::string_view::npos) {
+                prepare(ch);
+            }
+            continue;
+        }
+        const std::size_t close = text.find('}', i + 1);
+        if (close == std::string_view::npos) {
+            break;
+        }
+        if (close > i + 1 && (close == i + 2 || text[i + 2] == ' ')) {
+            const auto braced = static_cast<unsigned char>(text[i + 1]);
+            prepare(braced >= 'a' && braced <= 'z' ? static_cast<unsigned char>(braced - 'a' + 'A') : braced);
+        }
+        i = close;
+    }
+}
+
 ShiftedKey LinuxKeyboardBase::VkKeyScan(unsigned char ch)
 {
-    return Layout(true).VkKeyScan(AnsiToCodePoint(ch, codePage_));
+    PrepareForSequence();
+    const char32_t c = AnsiToCodePoint(ch, codePage_);
+    // Within a sequence the layout was brought up to date once, at its start: the whole code
+    // is typed for one layout and group.
+    const bool inSequence = !KeySequenceScope::Text().empty();
+    if (const ShiftedKey key = Layout(!inSequence).VkKeyScan(c); key != kNoKey) {
+        return key;
+    }
+    const auto id = Remap(c);
+    if (!id) {
+        return kNoKey;
+    }
+    const std::size_t slot = nextRemapVk_;
+    nextRemapVk_ = (nextRemapVk_ + 1) % kRemapVkCount;
+    remapIdOfVk_[slot] = *id;
+    return MakeShiftedKey(static_cast<std::uint8_t>(kRemapVkFirst + slot), 0);
 }
 
 std::uint32_t LinuxKeyboardBase::MapVirtualKey(std::uint8_t vk)
@@ -40,8 +109,20 @@ bool LinuxKeyboardBase::IsAlt(std::uint16_t evdev) const
     return evdev == kKeyLeftAlt || (evdev == kKeyRightAlt && altGrKey_ != kKeyRightAlt);
 }
 
+void LinuxKeyboardBase::AfterKeyEvent()
+{
+    if (flushEachEvent_ || !KeySequenceScope::Defer(*this)) {
+        Flush();
+    }
+}
+
 void LinuxKeyboardBase::KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags)
 {
+    if (vk >= kRemapVkFirst && vk < kRemapVkFirst + kRemapVkCount) {
+        EmitRemapped(remapIdOfVk_[vk - kRemapVkFirst], (flags & kKeyEventKeyUp) == 0);
+        AfterKeyEvent();
+        return;
+    }
     const KeyLayout& layout = Layout(false);
     std::optional<std::uint16_t> evdev = layout.EvdevForVk(vk);
     if (!evdev && scan != 0) {
@@ -78,7 +159,7 @@ void LinuxKeyboardBase::KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32
             EndAltGr();
         }
     }
-    Flush();
+    AfterKeyEvent();
 }
 
 void LinuxKeyboardBase::BeginAltGr(std::uint16_t level3Key)
@@ -147,6 +228,7 @@ void LinuxKeyboardBase::SetKeyboardState(const KeyStateTable& table)
 
 void LinuxKeyboardBase::PumpKeyboardMessages()
 {
+    Flush(); // what is dispatched may wait for these keys
     if (pump_) {
         pump_();
     }
@@ -154,6 +236,7 @@ void LinuxKeyboardBase::PumpKeyboardMessages()
 
 void LinuxKeyboardBase::ShowMessageBox(std::string_view text, std::string_view caption)
 {
+    Flush(); // the keys before the error arrive while the box waits
     if (messageBox_) {
         messageBox_(text, caption);
         return;

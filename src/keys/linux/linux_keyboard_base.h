@@ -1,9 +1,11 @@
 #pragma once
 
 #include "base/codepage.h"
+#include "keys/key_sequence_scope.h"
 #include "keys/keyboard_platform.h"
 #include "keys/linux/key_layout.h"
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <set>
@@ -14,9 +16,15 @@ namespace lantorvix {
 // ANSI byte -> layout lookup, virtual keys -> physical keys, the key-state table, the boxes,
 // and Ctrl+Alt meaning AltGr for keys that have AltGr characters (as on Windows; X and the
 // kernel need the AltGr key itself for those levels).
+// A character the layout has no key for may still be typed another way (a remapped key):
+// VkKeyScan then answers with one of a few otherwise unused virtual keys standing for it.
+// The events of one key sequence are handed to the system together (KeySequenceScope),
+// and before anything that waits (a box, dispatching); outside a sequence one by one.
 // Thread safety: one thread at a time.
-class LinuxKeyboardBase : public KeyboardPlatform {
+class LinuxKeyboardBase : public KeyboardPlatform, private KeyEventSink {
 public:
+    ~LinuxKeyboardBase() override;
+
     ShiftedKey VkKeyScan(unsigned char ch) override;
     std::uint32_t MapVirtualKey(std::uint8_t vk) override;
     void KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags) override;
@@ -25,6 +33,10 @@ public:
     void SetKeyboardState(const KeyStateTable& table) override;
     void PumpKeyboardMessages() override;
     void ShowMessageBox(std::string_view text, std::string_view caption) override;
+
+    // Pushes every event out as it comes, as older versions did; only for benchmarks that
+    // compare the two.
+    void SetFlushEachEvent(bool on) { flushEachEvent_ = on; }
 
 protected:
     LinuxKeyboardBase(CodePage codePage, MessageBoxHandler messageBox, std::function<void()> pump);
@@ -35,7 +47,7 @@ protected:
     void ReleaseHeldKeys();
 
     // The layout in use; `refresh` asks to take layout changes into account first (done once
-    // per character, not once per event).
+    // per key sequence, or per character asked for outside one; never per event).
     virtual const KeyLayout& Layout(bool refresh) = 0;
     // One press or release of a physical key; the sequence of them is delivered in order.
     virtual void EmitKey(std::uint16_t evdev, bool press) = 0;
@@ -43,9 +55,23 @@ protected:
     virtual void Flush() {}
     virtual bool NumLockState() = 0;
     virtual void SetNumLockState(bool on) = 0;
+    // Another way to type a printable character the layout has no key for: an id for
+    // EmitRemapped, or nothing (the character cannot be typed).
+    virtual std::optional<unsigned> RemapCharacter(char32_t) { return std::nullopt; }
+    // The press or release of a character that RemapCharacter returned `id` for.
+    virtual void EmitRemapped(unsigned /*id*/, bool /*press*/) {}
+
+    // One press or release of a physical key, tracked so that ReleaseHeldKeys can let it go.
+    void Emit(std::uint16_t evdev, bool press);
 
 private:
-    void Emit(std::uint16_t evdev, bool press);
+    static constexpr std::uint8_t kRemapVkFirst = 0xC3; // 0xC3-0xDA: no key on any keyboard
+    static constexpr std::size_t kRemapVkCount = 24;
+
+    void FlushKeyEvents() override { Flush(); }
+    std::optional<unsigned> Remap(char32_t c);
+    void PrepareForSequence();
+    void AfterKeyEvent();
     bool IsCtrl(std::uint16_t evdev) const;
     bool IsAlt(std::uint16_t evdev) const;
     void BeginAltGr(std::uint16_t level3Key);
@@ -59,6 +85,12 @@ private:
     std::optional<std::uint16_t> altGrFor_; // the key typed with AltGr in place of Ctrl+Alt
     std::uint16_t altGrKey_ = 0;
     std::set<std::uint16_t> down_; // physical keys pressed and not yet released
+    // The remapped character each of the virtual keys from kRemapVkFirst stands for, given
+    // out in turn: a key is only reused long after the SendShiftedKey that followed its scan.
+    std::array<unsigned, kRemapVkCount> remapIdOfVk_{};
+    std::size_t nextRemapVk_ = 0;
+    bool flushEachEvent_ = false;
+    std::uint64_t preparedSerial_ = 0;
 };
 
 } // namespace lantorvix

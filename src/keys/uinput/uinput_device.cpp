@@ -67,54 +67,70 @@ UinputDevice UinputDevice::FromStream(int fd)
 }
 
 UinputDevice::UinputDevice(UinputDevice&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), created_(std::exchange(other.created_, false))
+    : fd_(std::exchange(other.fd_, -1)), created_(std::exchange(other.created_, false)),
+      queued_(std::move(other.queued_))
 {}
 
 UinputDevice& UinputDevice::operator=(UinputDevice&& other) noexcept
 {
     if (this != &other) {
-        this->~UinputDevice();
+        Close();
         fd_ = std::exchange(other.fd_, -1);
         created_ = std::exchange(other.created_, false);
+        queued_ = std::move(other.queued_);
     }
     return *this;
 }
 
 UinputDevice::~UinputDevice()
 {
+    Close();
+}
+
+void UinputDevice::Close()
+{
     if (fd_ >= 0) {
+        Send();
         if (created_) {
             ::ioctl(fd_, UI_DEV_DESTROY);
         }
         ::close(fd_);
+        fd_ = -1;
     }
 }
 
-void UinputDevice::Write(std::uint16_t type, std::uint16_t code, std::int32_t value)
+void UinputDevice::Queue(std::uint16_t type, std::uint16_t code, std::int32_t value)
 {
     input_event event{};
     event.type = type;
     event.code = code;
     event.value = value;
     const char* p = reinterpret_cast<const char*>(&event);
-    std::size_t left = sizeof event;
+    queued_.insert(queued_.end(), p, p + sizeof event);
+}
+
+void UinputDevice::Key(std::uint16_t code, bool press)
+{
+    Queue(EV_KEY, code, press ? 1 : 0);
+    Queue(EV_SYN, SYN_REPORT, 0);
+}
+
+void UinputDevice::Send()
+{
+    const char* p = queued_.data();
+    std::size_t left = queued_.size();
     while (left > 0) {
         const ssize_t n = ::write(fd_, p, left);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
-            return;
+            break;
         }
         p += n;
         left -= static_cast<std::size_t>(n);
     }
-}
-
-void UinputDevice::Key(std::uint16_t code, bool press)
-{
-    Write(EV_KEY, code, press ? 1 : 0);
-    Write(EV_SYN, SYN_REPORT, 0);
+    queued_.clear();
 }
 
 } // namespace lantorvix

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace lantorvix {
 
@@ -22,16 +23,20 @@ public:
     UinputDevice& operator=(const UinputDevice&) = delete;
     ~UinputDevice();
 
-    // One key press or release followed by a report boundary (EV_SYN/SYN_REPORT). A write the
-    // kernel refuses is dropped, as an undeliverable key event is.
+    // Queues one key press or release followed by a report boundary (EV_SYN/SYN_REPORT).
     void Key(std::uint16_t code, bool press);
+    // Hands the queued events to the kernel in one write. A write the kernel refuses is
+    // dropped, as an undeliverable key event is.
+    void Send();
 
 private:
     UinputDevice(int fd, bool created) : fd_(fd), created_(created) {}
-    void Write(std::uint16_t type, std::uint16_t code, std::int32_t value);
+    void Close();
+    void Queue(std::uint16_t type, std::uint16_t code, std::int32_t value);
 
     int fd_ = -1;
     bool created_ = false;
+    std::vector<char> queued_;
 };
 
 } // namespace lantorvix

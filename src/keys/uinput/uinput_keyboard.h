@@ -3,11 +3,16 @@
 #include "keys/linux/linux_keyboard_base.h"
 #include "keys/uinput/uinput_device.h"
 
+#include <vector>
+
 namespace lantorvix {
 
 // Keys typed through a uinput virtual keyboard, chosen for a configured XKB layout (the
 // kernel sees key codes; the compositor or console applies its own layout, which must be
 // this one). NumLock is tracked here: a uinput device cannot ask for the lock state.
+// There is no keymap of our own to change: a character the layout only has as a dead key
+// is typed as that dead key and Space (the bare accent); other missing characters cannot be
+// typed.
 // Thread safety: one thread at a time.
 class UinputKeyboard : public LinuxKeyboardBase {
 public:
@@ -20,13 +25,17 @@ public:
 protected:
     const KeyLayout& Layout(bool) override { return layout_; }
     void EmitKey(std::uint16_t evdev, bool press) override { device_.Key(evdev, press); }
+    void Flush() override { device_.Send(); }
     bool NumLockState() override { return numLock_; }
     void SetNumLockState(bool on) override;
+    std::optional<unsigned> RemapCharacter(char32_t ch) override;
+    void EmitRemapped(unsigned id, bool press) override;
 
 private:
     UinputDevice device_;
     KeyLayout layout_;
     bool numLock_ = false;
+    std::vector<ShiftedKey> deadKeys_; // the dead keys RemapCharacter gave out, by id
 };
 
 } // namespace lantorvix

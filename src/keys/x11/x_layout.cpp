@@ -50,7 +50,7 @@ int EffectiveGroup(XkbDescPtr xkb, KeyCode kc, int group)
 }
 } // namespace
 
-LayoutDescription DescribeXServerLayout(Display* display)
+LayoutDescription DescribeXServerLayout(Display* display, const std::function<bool(int keycode)>& skip)
 {
     std::unique_ptr<XkbDescRec, KeyboardFree> xkb(
         XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask | XkbModifierMapMask, XkbUseCoreKbd));
@@ -77,7 +77,7 @@ LayoutDescription DescribeXServerLayout(Display* display)
     const unsigned masks[4] = {0, ShiftMask, level3Mask, ShiftMask | level3Mask};
     for (int kc = std::max<int>(map->min_key_code, 8); kc <= map->max_key_code; ++kc) {
         const auto code = static_cast<KeyCode>(kc);
-        if (XkbKeyNumGroups(map, code) == 0) {
+        if (XkbKeyNumGroups(map, code) == 0 || (skip && skip(kc))) {
             continue;
         }
         const int g = EffectiveGroup(map, code, group);

@@ -7,6 +7,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <utility>
 
@@ -18,7 +19,7 @@ void XTestKeyboard::DisplayCloser::operator()(_XDisplay* d) const
 }
 
 XTestKeyboard::XTestKeyboard(const std::string& displayName, CodePage codePage, MessageBoxHandler messageBox,
-                             std::function<void()> pump)
+                             std::function<void()> pump, std::chrono::milliseconds restoreDelay)
     : LinuxKeyboardBase(codePage, std::move(messageBox), std::move(pump))
 {
     int major = XkbMajorVersion;
@@ -41,14 +42,40 @@ XTestKeyboard::XTestKeyboard(const std::string& displayName, CodePage codePage, 
     // Layout switches and new maps make the cached layout stale.
     XkbSelectEvents(display_.get(), XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
                     XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
+    XkbSelectEventDetails(display_.get(), XkbUseCoreKbd, XkbMapNotify, XkbAllMapComponentsMask,
+                          XkbAllMapComponentsMask);
     XkbSelectEventDetails(display_.get(), XkbUseCoreKbd, XkbStateNotify, XkbGroupStateMask,
                           XkbGroupStateMask);
     XTestGrabControl(display_.get(), True);
+    binder_.emplace(display_.get(), DisplayString(display_.get()), restoreDelay);
 }
 
 XTestKeyboard::~XTestKeyboard()
 {
     ReleaseHeldKeys();
+    binder_.reset();
+}
+
+bool XTestKeyboard::IsOwnMapChange(const void* mapNotify) const
+{
+    const auto& e = *static_cast<const XkbMapNotifyEvent*>(mapNotify);
+    if (e.num_types > 0) {
+        return false;
+    }
+    const std::pair<int, int> ranges[] = {
+        {e.first_key_sym, e.num_key_syms},           {e.first_key_act, e.num_key_acts},
+        {e.first_key_behavior, e.num_key_behaviors}, {e.first_key_explicit, e.num_key_explicit},
+        {e.first_modmap_key, e.num_modmap_keys},     {e.first_vmodmap_key, e.num_vmodmap_keys}};
+    bool any = false;
+    for (const auto& [first, count] : ranges) {
+        for (int kc = first; kc < first + count; ++kc) {
+            if (!binder_->Owns(kc)) {
+                return false;
+            }
+            any = true;
+        }
+    }
+    return any;
 }
 
 void XTestKeyboard::TakeServerNotifications()
@@ -57,10 +84,16 @@ void XTestKeyboard::TakeServerNotifications()
     while (XEventsQueued(d, QueuedAfterReading) > 0) {
         XEvent event;
         XNextEvent(d, &event);
-        if (event.type == xkbEventBase_) {
-            layout_.reset();
-            numLockMask_ = XkbKeysymToModifiers(d, XK_Num_Lock);
+        if (event.type != xkbEventBase_) {
+            continue;
         }
+        const auto& xkb = reinterpret_cast<const XkbEvent&>(event);
+        if (xkb.any.xkb_type == XkbMapNotify && IsOwnMapChange(&xkb.map)) {
+            continue; // a lent key code: the layout's own keys did not change
+        }
+        binder_->KeymapChanged();
+        layout_.reset();
+        numLockMask_ = XkbKeysymToModifiers(d, XK_Num_Lock);
     }
 }
 
@@ -70,7 +103,7 @@ const KeyLayout& XTestKeyboard::Layout(bool refresh)
         TakeServerNotifications();
     }
     if (!layout_) {
-        layout_.emplace(DescribeXServerLayout(display_.get()));
+        layout_.emplace(DescribeXServerLayout(display_.get(), [this](int kc) { return binder_->Owns(kc); }));
     }
     return *layout_;
 }
@@ -83,6 +116,24 @@ void XTestKeyboard::EmitKey(std::uint16_t evdev, bool press)
 void XTestKeyboard::Flush()
 {
     XFlush(display_.get());
+    binder_->Flushed();
+}
+
+std::optional<unsigned> XTestKeyboard::RemapCharacter(char32_t ch)
+{
+    const xkb_keysym_t sym = xkb_utf32_to_keysym(ch);
+    if (sym == XKB_KEY_NoSymbol) {
+        return std::nullopt;
+    }
+    return binder_->Bind(sym);
+}
+
+void XTestKeyboard::EmitRemapped(unsigned id, bool press)
+{
+    const std::uint8_t keycode = binder_->Keycode(id);
+    if (keycode >= 8) {
+        Emit(static_cast<std::uint16_t>(keycode - 8), press);
+    }
 }
 
 bool XTestKeyboard::NumLockState()

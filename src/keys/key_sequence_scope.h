@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace lantorvix {
+
+// A keyboard that holds key events back until they are handed to the system together.
+class KeyEventSink {
+public:
+    virtual void FlushKeyEvents() = 0;
+
+protected:
+    ~KeyEventSink() = default;
+};
+
+// Marks the key events of one key sequence on the calling thread, so that a keyboard can
+// send them to the system at once (one X server wake-up, one write) instead of one by one.
+// Outside a scope a keyboard sends every event as it comes: a caller that releases
+// modifiers after the sequence needs nothing of its own. Scopes nest (a sequence typed from
+// a box or a dispatched message); the outermost one flushes.
+//
+// Thread safety: the state is per thread; a sink is flushed on the thread that deferred it.
+class KeySequenceScope {
+public:
+    // `text`: the key sequence about to be typed; it must outlive the scope.
+    explicit KeySequenceScope(std::string_view text);
+    ~KeySequenceScope();
+    KeySequenceScope(const KeySequenceScope&) = delete;
+    KeySequenceScope& operator=(const KeySequenceScope&) = delete;
+
+    // True when the sink's events may wait for the end of the scope; the sink is then flushed
+    // there. False outside a scope: the sink flushes now.
+    static bool Defer(KeyEventSink& sink);
+    // A sink that goes away before the scope ends.
+    static void Forget(KeyEventSink& sink);
+
+    // The text of the outermost open scope (empty outside one) and a number that differs for
+    // every scope opened on this thread: lets a keyboard prepare once per sequence for all
+    // the characters in it.
+    static std::string_view Text();
+    static std::uint64_t Serial();
+};
+
+} // namespace lantorvix
