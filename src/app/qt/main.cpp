@@ -2,6 +2,7 @@
 // keyboard, the port dispatcher woken through Qt's loop, and the common program entry.
 
 #include "app/message_startup.h"
+#include "app/posix/inotify_device_watch.h"
 #include "app/program.h"
 #include "app/qt/qt_shell.h"
 #include "app/qt/qt_waker.h"
@@ -64,6 +65,7 @@ int main(int argc, char** argv)
         [&dispatcher] { return std::make_unique<TComPort>(nullptr, CreateCommDevice(), &dispatcher); },
         codePage,
         LANTORVIX_MAKER_URL,
+        [&dispatcher] { return std::make_unique<InotifyDeviceWatch>(dispatcher); },
     };
     const int exitCode = RunProgram(std::move(services), [&](TForm1* f) {
         form = f;
