@@ -27,7 +27,7 @@ public:
     // Real parts instead of the fakes (the platform's device and watch, for the pty tests).
     struct Parts {
         std::function<std::unique_ptr<CommDevice>()> device;
-        std::function<std::unique_ptr<DeviceWatch>()> watch;
+        std::function<std::unique_ptr<DeviceWatch>(MainThreadDispatcher&)> watch;
     };
 
     FakeProgram(std::filesystem::path folderPath, CodePage codePage, KeyboardPlatform* typing = nullptr,
@@ -50,7 +50,7 @@ public:
                              codePage, "https://maker.example/",
                              [this, makeWatch = parts.watch]() -> std::unique_ptr<DeviceWatch> {
                                  if (makeWatch) {
-                                     return makeWatch();
+                                     return makeWatch(dispatcher);
                                  }
                                  auto w = std::make_unique<FakeDeviceWatch>();
                                  watch = w.get();

@@ -118,9 +118,14 @@ void InotifyDeviceWatch::Watch(const std::string& portName, std::function<void()
     shared_ = std::make_shared<Shared>();
     shared_->chance = std::move(chance);
     stopFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    const fs::path path = PosixDeviceName(portName);
+    // Watched before this returns: a device that comes back at once is not missed.
+    auto folderWatch = std::make_unique<FolderWatch>(path);
+    std::error_code error;
+    const bool there = fs::exists(path, error);
     thread_ = std::thread([shared = shared_, &dispatcher = dispatcher_, stopFd = stopFd_,
-                           path = fs::path(PosixDeviceName(portName))] {
-        FolderWatch folder(path);
+                           watching = std::move(folderWatch), there] {
+        FolderWatch& folder = *watching;
         auto post = [&] {
             if (shared->queued.exchange(true)) {
                 return; // one already waits for the main thread
@@ -133,6 +138,9 @@ void InotifyDeviceWatch::Watch(const std::string& portName, std::function<void()
                 }
             });
         };
+        if (there) {
+            post(); // back already, before the watch began
+        }
         auto tick = Clock::now() + kRetry;
         for (;;) {
             const auto left =
