@@ -124,7 +124,7 @@ void InotifyDeviceWatch::Watch(const std::string& portName, std::function<void()
     std::error_code error;
     const bool there = fs::exists(path, error);
     thread_ = std::thread([shared = shared_, &dispatcher = dispatcher_, stopFd = stopFd_,
-                           watching = std::move(folderWatch), there] {
+                           watching = std::move(folderWatch), path, there] {
         FolderWatch& folder = *watching;
         auto post = [&] {
             if (shared->queued.exchange(true)) {
@@ -158,7 +158,9 @@ void InotifyDeviceWatch::Watch(const std::string& portName, std::function<void()
                 maybeBack = folder.Relevant();
             }
             if (Clock::now() >= tick) {
-                maybeBack = true;
+                // A path that is not there cannot be opened: the main thread sleeps on.
+                std::error_code missing;
+                maybeBack = maybeBack || fs::exists(path, missing);
                 tick = Clock::now() + kRetry;
             }
             if (maybeBack) {
