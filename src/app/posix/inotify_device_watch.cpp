@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace lantorvix {
@@ -118,6 +119,10 @@ void InotifyDeviceWatch::Watch(const std::string& portName, std::function<void()
     shared_ = std::make_shared<Shared>();
     shared_->chance = std::move(chance);
     stopFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (stopFd_ < 0) {
+        shared_.reset();
+        throw std::system_error(errno, std::generic_category(), "eventfd for the device watch");
+    }
     const fs::path path = PosixDeviceName(portName);
     // Watched before this returns: a device that comes back at once is not missed.
     auto folderWatch = std::make_unique<FolderWatch>(path);
@@ -162,6 +167,7 @@ void InotifyDeviceWatch::Watch(const std::string& portName, std::function<void()
                 std::error_code missing;
                 maybeBack = maybeBack || fs::exists(path, missing);
                 tick = Clock::now() + kRetry;
+                folder.Rewatch();
             }
             if (maybeBack) {
                 folder.Rewatch();
