@@ -63,13 +63,19 @@ TForm1::TForm1(Services services)
     : shell_(services.shell), system_(services.system), keyboard_(services.keyboard),
       createPort_(std::move(services.createPort)), codePage_(services.codePage),
       makerUrl_(std::move(services.makerUrl)), title_(ApplicationTitle(system_.ExecutablePath()))
-{}
+{
+    if (services.createDeviceWatch) {
+        deviceWatch_ = services.createDeviceWatch();
+    }
+}
 
 TForm1::~TForm1()
 {
+    StopWaitingForPort();
     if (comPort_) {
         // No reception may reach a form that is going away; the port closes with itself.
         comPort_->OnRxChar = nullptr;
+        comPort_->OnDeviceLost = nullptr;
     }
 }
 
@@ -87,6 +93,11 @@ void TForm1::FormCreate()
     LoadAppSettings();
     FillPortList();
     if (shell_.ItemIndex(ComboBox::cmbPort) <= 0) {
+        if (appSettings_.PortName != kNoPort) {
+            // Not plugged in yet (autostart often runs before the adapter is ready).
+            ConfigureScannerPort();
+            WaitForPort();
+        }
         shell_.BringToForeground();
     } else {
         OpenScannerPort();
@@ -94,6 +105,17 @@ void TForm1::FormCreate()
 }
 
 void TForm1::OpenScannerPort()
+{
+    ConfigureScannerPort();
+    try {
+        comPort_->Open();
+    } catch (...) {
+        shell_.MessageBox(texts::kPortOpenError, texts::kCaption, mb::Error);
+        shell_.BringToForeground();
+    }
+}
+
+void TForm1::ConfigureScannerPort()
 {
     TComPort& port = *comPort_;
     port.SetEvents(TComEvents{TComEvent::evRxChar});
@@ -105,14 +127,9 @@ void TForm1::OpenScannerPort()
     port.OnRxChar = [this](TCustomComPort&, std::int32_t count) {
         RunHandler([&] { ComPortRxChar(count); });
     };
+    port.OnDeviceLost = [this](TCustomComPort&) { RunHandler([&] { ComPortDeviceLost(); }); };
     port.SetDataBits(TDataBits::dbEight);
     port.SetStopBits(TStopBits::sbOneStopBit);
-    try {
-        port.Open();
-    } catch (...) {
-        shell_.MessageBox(texts::kPortOpenError, texts::kCaption, mb::Error);
-        shell_.BringToForeground();
-    }
 }
 
 void TForm1::FormClose(TCloseAction& action)
@@ -151,6 +168,7 @@ void TForm1::Kilps1Click()
     if (shell_.MessageBox(texts::kConfirmExit, texts::kCaption, mb::YesNoQuestion) != DialogResult::idYes) {
         return;
     }
+    StopWaitingForPort();
     shell_.RemoveTrayIcon();
     shell_.ProcessMessages();
     terminated_ = true;
@@ -171,6 +189,7 @@ void TForm1::btnOKClick()
 {
     const int item = shell_.ItemIndex(ComboBox::cmbPort);
     if (item > 0) {
+        StopWaitingForPort(); // an explicit choice wins
         comPort_->Close();
         appSettings_.PortName = shell_.ItemText(ComboBox::cmbPort, item);
         OpenScannerPort();
@@ -184,6 +203,7 @@ void TForm1::btnOKClick()
     if (shell_.MessageBox(texts::kNoPortConfirm, texts::kCaption, mb::YesNoWarning) != DialogResult::idYes) {
         return;
     }
+    StopWaitingForPort();
     comPort_->Close();
     appSettings_.PortName = std::string(kNoPort);
     SaveAppSettings();

@@ -2,6 +2,7 @@
 
 #include "app/app_settings.h"
 #include "app/app_system.h"
+#include "app/device_watch.h"
 #include "app/modifier_guard.h"
 #include "app/shell.h"
 #include "base/codepage.h"
@@ -39,6 +40,9 @@ public:
         // Code page of 8-bit texts (failure messages, codes) for the shell's UTF-8.
         CodePage codePage = CodePage::cp1252;
         std::string makerUrl;
+        // The watch for a port that went away or is not there yet; without one, a lost port
+        // is closed and stays closed.
+        std::function<std::unique_ptr<DeviceWatch>()> createDeviceWatch;
     };
 
     explicit TForm1(Services services);
@@ -58,6 +62,12 @@ public:
     // Scanner input.
     void ComPortRxChar(int count);
     void Timer1Timer();
+
+    // Recovery: the port's device went away; it may be back (a watch's chance).
+    void ComPortDeviceLost();
+    void PortMayBeBack();
+    // True while the form waits for its port to come back (or to appear at start-up).
+    bool WaitingForPort() const;
 
     // Settings file and autostart.
     void LoadAppSettings();
@@ -94,6 +104,10 @@ public:
     bool Terminated() const { return terminated_; }
 
 private:
+    // The port object takes the scanner's settings and handlers, without opening.
+    void ConfigureScannerPort();
+    void WaitForPort();
+    void StopWaitingForPort();
     void ExtractCodes();
     // Types one code; the failure message when the key sender raised one.
     std::optional<std::string> TypeCode(const std::string& text);
@@ -112,6 +126,7 @@ private:
     static constexpr std::size_t kScanBufferLimit = 255;
 
     std::unique_ptr<TComPort> comPort_;
+    std::unique_ptr<DeviceWatch> deviceWatch_;
     AppSettings appSettings_;
     std::string scanBuffer_;
     bool scanTimedOut_ = false;

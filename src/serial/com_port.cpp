@@ -39,6 +39,7 @@ TCustomComPort::~TCustomComPort()
         CollectRetiredThreads(true);
         watchThreadActive_ = false;
         syncWindow_.reset();
+        openSession_.reset();
         if (device_->IsOpen()) {
             DestroyHandle();
         }
@@ -204,6 +205,7 @@ void TCustomComPort::Open()
         connected_ = false;
         throw;
     }
+    openSession_ = std::make_shared<TCustomComPort*>(this);
     if (events_.Empty()) {
         watchThreadActive_ = false;
     } else {
@@ -211,6 +213,7 @@ void TCustomComPort::Open()
             StartWatchThread();
         } catch (...) {
             syncWindow_.reset();
+            openSession_.reset();
             DestroyHandle();
             connected_ = false;
             throw;
@@ -225,6 +228,7 @@ void TCustomComPort::Close()
         return;
     }
     HandleBeforeClose();
+    openSession_.reset();
     AbortTransfers();
     if (watchThreadActive_) {
         StopWatchThread();

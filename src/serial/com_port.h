@@ -106,6 +106,10 @@ public:
     TNotifyEvent OnRxFlag;
     TComErrorEvent OnError;
     TNotifyEvent OnRx80Full;
+    // The device went away (a refused wait: unplugged, hung up): the event thread has ended
+    // and the port, still open, reports nothing more. Runs on the main thread, queued through
+    // the dispatcher after the thread's end; not at all when the port was closed meanwhile.
+    TNotifyEvent OnDeviceLost;
 
     // Settings persistence (implemented with the settings stores).
     virtual void StoreToRegistry(RegistryStore& registry);
@@ -157,6 +161,7 @@ public:
     void HandleAfterOpen();
     void HandleBeforeClose();
     void HandleAfterClose();
+    void HandleDeviceLost();
 
     // Links: components informed of the port's activity, in registration order. Registering
     // a link twice or removing one that is not registered raises EComPort 18.
@@ -233,6 +238,9 @@ private:
     bool watchThreadActive_ = false;
     std::unique_ptr<TComThread> watchThread_;
     std::shared_ptr<SyncWindow> syncWindow_;
+    // Lives from Open to Close: a loss report queued by the thread of an earlier session finds
+    // it gone (main thread only; the thread keeps a weak reference).
+    std::shared_ptr<TCustomComPort*> openSession_;
     // Threads told to stop from inside their own hand-over; collected once they have ended.
     std::vector<std::unique_ptr<TComThread>> retiredThreads_;
 };

@@ -116,6 +116,13 @@ void TCustomComPort::HandleError()
     }
 }
 
+void TCustomComPort::HandleDeviceLost()
+{
+    if (connected_ && OnDeviceLost) {
+        OnDeviceLost(*this);
+    }
+}
+
 void TCustomComPort::HandleRx80Full()
 {
     EmitRx80Full();

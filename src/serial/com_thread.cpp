@@ -73,7 +73,7 @@ int ThreadPriorityValue(TThreadPriority priority)
 
 TComThread::TComThread(TCustomComPort& port)
     : OwnerPort(port), device_(port.Device()), dispatcher_(port.Dispatcher()), syncWindow_(port.syncWindow_),
-      StopSignal_(device_.CreateStopSignal())
+      session_(port.openSession_), StopSignal_(device_.CreateStopSignal())
 {
     // The mask is fixed for the thread's life; a failure shows later as a wait that fails.
     device_.SetEventMask(ComEventsToMask(port.Events()));
@@ -142,6 +142,7 @@ std::exception_ptr TComThread::FatalException() const
 void TComThread::WaitLoop()
 {
     bool purge = true;
+    bool lost = false;
     try {
         while (!abandoned_.load()) {
             const EventWaitResult result = device_.WaitForEvents(*StopSignal_);
@@ -152,6 +153,7 @@ void TComThread::WaitLoop()
                 // The device is gone: end instead of retrying at once for ever, and keep
                 // what was received for whoever reads it.
                 purge = false;
+                lost = true;
                 DeliverQueuedAfterRefusal();
                 break;
             }
@@ -166,6 +168,15 @@ void TComThread::WaitLoop()
     }
     if (!abandoned_.load()) {
         EndSteps(purge);
+        if (lost && dispatcher_ != nullptr) {
+            // The owner learns of the loss on the main thread, after this session's last
+            // hand-over; a session closed meanwhile is not reported.
+            dispatcher_->Post([session = session_] {
+                if (const auto port = session.lock()) {
+                    (*port)->HandleDeviceLost();
+                }
+            });
+        }
     }
     // A detached thread has nobody waiting for it, and its dispatcher may be gone.
     const bool notify = !detached_.load();

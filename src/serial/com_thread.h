@@ -62,6 +62,7 @@ private:
     CommDevice& device_;
     MainThreadDispatcher* dispatcher_;
     std::shared_ptr<SyncWindow> syncWindow_;
+    std::weak_ptr<TCustomComPort*> session_; // the open session the loss report is for
     std::unique_ptr<StopSignal> StopSignal_;
     TComEvents ReceivedEvents;
     std::atomic<bool> abandoned_{false};

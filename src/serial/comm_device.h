@@ -161,7 +161,7 @@ enum class EventWaitStatus {
     eventsReady, // a wait completed successfully; mask holds the events (possibly 0)
     waitFailed,  // a started wait completed with a failure; issue the next wait
     stopped,     // the stop signal is set; it wins over a completion that came with it
-    refused,     // the device refused to start a wait (device gone, hang-up): do not retry
+    refused,     // the device refused a wait or no longer answers (gone, hung up): do not retry
 };
 
 struct EventWaitResult {

@@ -5,6 +5,7 @@
 #include "serial/com_port.h"
 #include "serial/main_thread_dispatcher.h"
 #include "support/fake_comm_device.h"
+#include "support/fake_device_watch.h"
 #include "support/fake_shell.h"
 #include "support/recording_keyboard.h"
 
@@ -18,11 +19,19 @@ namespace lantorvix::test {
 
 // TForm1 assembled over the fakes: the fake shell and system, a real TComPort on a fake
 // device (`device` is the one the form opened last), typing into the recording keyboard or
-// the one given. The settings file is <folder>/Lantorvix.ini; the folder is made here and
-// removed, with all it holds, at the end. One thread.
+// the one given, waiting for a lost port through the fake watch. The settings file is
+// <folder>/Lantorvix.ini; the folder is made here and removed, with all it holds, at the
+// end. One thread.
 class FakeProgram {
 public:
-    FakeProgram(std::filesystem::path folderPath, CodePage codePage, KeyboardPlatform* typing = nullptr)
+    // Real parts instead of the fakes (the platform's device and watch, for the pty tests).
+    struct Parts {
+        std::function<std::unique_ptr<CommDevice>()> device;
+        std::function<std::unique_ptr<DeviceWatch>(MainThreadDispatcher&)> watch;
+    };
+
+    FakeProgram(std::filesystem::path folderPath, CodePage codePage, KeyboardPlatform* typing = nullptr,
+                Parts parts = {})
         : folder(std::move(folderPath))
     {
         std::filesystem::remove_all(folder);
@@ -30,12 +39,23 @@ public:
         system.settingsFile = (folder / "Lantorvix.ini").string();
         form = std::make_unique<TForm1>(
             TForm1::Services{shell, system, typing != nullptr ? *typing : keyboard,
-                             [this] {
+                             [this, makeDevice = parts.device]() -> std::unique_ptr<TComPort> {
+                                 if (makeDevice) {
+                                     return std::make_unique<TComPort>(nullptr, makeDevice(), &dispatcher);
+                                 }
                                  auto d = std::make_unique<FakeCommDevice>();
                                  device = d.get();
                                  return std::make_unique<TComPort>(nullptr, std::move(d), &dispatcher);
                              },
-                             codePage, "https://maker.example/"});
+                             codePage, "https://maker.example/",
+                             [this, makeWatch = parts.watch]() -> std::unique_ptr<DeviceWatch> {
+                                 if (makeWatch) {
+                                     return makeWatch(dispatcher);
+                                 }
+                                 auto w = std::make_unique<FakeDeviceWatch>();
+                                 watch = w.get();
+                                 return w;
+                             }});
         shell.Attach(form.get());
     }
 
@@ -64,6 +84,7 @@ public:
     FakeSystem system;
     RecordingKeyboard keyboard;
     FakeCommDevice* device = nullptr;
+    FakeDeviceWatch* watch = nullptr;
     std::unique_ptr<TForm1> form;
 };
 

@@ -244,7 +244,7 @@ TEST(ProgramEntry, SecondCopyShowsTheWarningAndCreatesNothing)
                                                    created = true;
                                                    return std::unique_ptr<TComPort>();
                                                },
-                                               CodePage::cp1252, ""},
+                                               CodePage::cp1252, "", {}},
                               [](TForm1*) {});
     EXPECT_EQ(rc, 0);
     EXPECT_FALSE(created);
@@ -266,7 +266,7 @@ TEST_F(TForm1Test, ProgramEntryShowsTheWindowOnlyWithoutAnOpenPort)
             TForm1::Services{
                 entryShell, system, keyboard,
                 [&] { return std::make_unique<TComPort>(nullptr, std::make_unique<FakeCommDevice>(), &d); },
-                CodePage::cp1252, ""},
+                CodePage::cp1252, "", {}},
             [&](TForm1* f) {
                 attached = f;
                 entryShell.Attach(f);

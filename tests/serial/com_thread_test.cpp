@@ -195,6 +195,31 @@ TEST_P(EventThread, RefusedWaitEndsTheThreadWithoutLosingData)
     f.port->Close();
 }
 
+// The owner hears of the loss once, on the main thread; a report still queued when the port
+// was closed and opened again belongs to the old session and is dropped.
+TEST(EventThreadLoss, RefusedWaitIsReportedOnTheMainThreadUnlessThatSessionWasClosed)
+{
+    SharedLog log;
+    PortFixture f;
+    log.Bind(f.dispatcher);
+    f.port->SetEvents({TComEvent::evRxChar});
+    f.port->OnDeviceLost = [&](TCustomComPort&) { log.Add(f.dispatcher.IsMainThread() ? "main" : "other"); };
+    f.port->Open();
+    f.device->PushWaitResult({EventWaitStatus::refused, 0, oserr::GEN_FAILURE});
+    ASSERT_TRUE(ServeUntilLogged(f, log, 1));
+    EXPECT_EQ(log.Entries(), std::vector<std::string>{"main"});
+
+    f.port->Close();
+    f.port->Open();
+    f.device->PushWaitResult({EventWaitStatus::refused, 0, oserr::GEN_FAILURE});
+    ASSERT_TRUE(test::WaitUntil([&] { return f.dispatcher.QueuedCount() == 1; }));
+    f.port->Close();
+    f.port->Open();
+    f.dispatcher.ServeQueued();
+    EXPECT_EQ(log.Size(), 1u) << "a stale loss report reached the new session";
+    f.port->Close();
+}
+
 TEST(EventThreadSetup, NoEventsNoThread)
 {
     PortFixture f;

@@ -1,5 +1,7 @@
 #include "support/pty_pair.h"
 
+#include "support/wait_until.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -94,6 +96,22 @@ std::string PtyPair::Read(std::chrono::milliseconds quiet, std::chrono::millisec
         }
         got.append(buffer, static_cast<std::size_t>(n));
     }
+}
+
+bool PtyPair::AwaitSlaveDrained(std::chrono::milliseconds bound) const
+{
+    const int fd = ::open(slavePath_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool drained = WaitUntil(
+        [fd] {
+            int queued = 0;
+            return ::ioctl(fd, FIONREAD, &queued) == 0 && queued == 0;
+        },
+        bound);
+    ::close(fd);
+    return drained;
 }
 
 void PtyPair::CloseMaster()

@@ -33,6 +33,11 @@ public:
     std::string Read(std::chrono::milliseconds quiet = std::chrono::milliseconds(50),
                      std::chrono::milliseconds bound = std::chrono::seconds(5));
 
+    // Waits until whoever holds the slave has taken everything written so far (the tty's input
+    // queue is empty). Opens the slave for the query, which needs root when its holder set
+    // TIOCEXCL; false when that fails or the queue did not drain within the bound.
+    bool AwaitSlaveDrained(std::chrono::milliseconds bound = std::chrono::seconds(10)) const;
+
     // Hangs the line up: the slave sees the device go away.
     void CloseMaster();
 

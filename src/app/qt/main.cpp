@@ -2,6 +2,7 @@
 // keyboard, the port dispatcher woken through Qt's loop, and the common program entry.
 
 #include "app/message_startup.h"
+#include "app/posix/inotify_device_watch.h"
 #include "app/program.h"
 #include "app/qt/qt_shell.h"
 #include "app/qt/qt_waker.h"
@@ -66,6 +67,7 @@ int main(int argc, char** argv)
         [&dispatcher] { return std::make_unique<TComPort>(nullptr, CreateCommDevice(), &dispatcher); },
         codePage,
         LANTORVIX_MAKER_URL,
+        [&dispatcher] { return std::make_unique<InotifyDeviceWatch>(dispatcher); },
     };
     // A desktop without a tray: the channel beside the single-instance lock.
     const auto runtimeDir = PosixSystemPaths::FromEnvironment().runtimeDir;

@@ -8,6 +8,7 @@
 #include "app/program.h"
 #include "app/system/system_services.h"
 #include "app/win32/message_box.h"
+#include "app/win32/win32_device_watch.h"
 #include "app/win32/win32_shell.h"
 #include "base/codepage.h"
 #include "i18n/translate.h"
@@ -55,6 +56,7 @@ int Run(HINSTANCE instance)
         [&dispatcher] { return std::make_unique<TComPort>(nullptr, CreateCommDevice(), &dispatcher); },
         codePage,
         LANTORVIX_MAKER_URL,
+        [] { return std::make_unique<win32::Win32DeviceWatch>(); },
     };
     const int exitCode = RunProgram(std::move(services), [&](TForm1* f) {
         form = f;

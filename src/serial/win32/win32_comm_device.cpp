@@ -202,6 +202,14 @@ EventWaitResult Win32CommDevice::WaitForEvents(StopSignal& stop)
     if (::GetOverlappedResult(handle_, &waitOverlapped_, &bytes, FALSE) == FALSE) {
         const DWORD error = ::GetLastError();
         lastError = error;
+        // A device that no longer answers at all has gone (an unplugged adapter; under Wine
+        // a hung-up pseudo-terminal, whose waits then fail at once, for ever). A device that
+        // still answers only cancelled this wait: the next one is issued.
+        DCB state{};
+        state.DCBlength = sizeof state;
+        if (::GetCommState(handle_, &state) == FALSE) {
+            return {EventWaitStatus::refused, 0, error};
+        }
         return {EventWaitStatus::waitFailed, 0, error};
     }
     return {EventWaitStatus::eventsReady, waitMask_, 0};

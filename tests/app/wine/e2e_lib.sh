@@ -131,15 +131,11 @@ e2e_setup() {
     [ "$attempt" -eq 2 ] && { echo "trayer did not start: $(cat "$e2e_run/trayer.log")" >&2; exit 1; }
   done
 
-  # The scanner: codes written to fd 7 are sent, each with CR LF, once COM5 is opened.
-  mkfifo "$e2e_run/codes"
-  "$LANTORVIX_SCANNER_SIM" --terminator "${E2E_TERMINATOR:-crlf}" --interval 100 --linger -1 \
-    <"$e2e_run/codes" >"$e2e_run/sim.out" 2>"$e2e_run/sim.err" &
-  e2e_pids+=($!)
-  exec 7>"$e2e_run/codes"
-  wait_until 10 test -s "$e2e_run/sim.out" || { echo "simulator did not start" >&2; exit 1; }
-  e2e_pty=$(head -n 1 "$e2e_run/sim.out")
-  map_com_port 5 "$e2e_pty"
+  # The scanner on COM5: its pseudo-terminal, or with E2E_SCANNER_LINK a link to it in the
+  # run's folder (a path whose terminal can go away and come back).
+  e2e_link=${E2E_SCANNER_LINK:+$e2e_run/$E2E_SCANNER_LINK}
+  start_scanner
+  map_com_port 5 "${e2e_link:-$e2e_pty}"
 
   # The program folder.
   e2e_app=$e2e_run/app
@@ -149,6 +145,27 @@ e2e_setup() {
     cp -r "$(dirname "$program_exe")/locale" "$e2e_app/"
   fi
   e2e_app_win=$(winepath -w "$e2e_app/Lantorvix.exe" 2>/dev/null)
+}
+
+# start_scanner: the scanner simulator on a fresh pseudo-terminal (its path in e2e_pty, and
+# at $e2e_link when set); codes written to fd 7 are sent, each with CR LF, once it is opened.
+start_scanner() {
+  rm -f "$e2e_run/codes" "$e2e_run/sim.out"
+  mkfifo "$e2e_run/codes"
+  "$LANTORVIX_SCANNER_SIM" --terminator "${E2E_TERMINATOR:-crlf}" --interval 100 --linger -1 \
+    ${e2e_link:+--link "$e2e_link"} <"$e2e_run/codes" >"$e2e_run/sim.out" 2>>"$e2e_run/sim.err" &
+  e2e_sim_pid=$!
+  e2e_pids+=("$e2e_sim_pid")
+  exec 7>"$e2e_run/codes"
+  wait_until 10 test -s "$e2e_run/sim.out" || { echo "simulator did not start" >&2; exit 1; }
+  e2e_pty=$(head -n 1 "$e2e_run/sim.out")
+}
+
+# unplug_scanner: the simulator ends; its pseudo-terminal hangs up and its link goes.
+unplug_scanner() {
+  exec 7>&-
+  kill "$e2e_sim_pid" 2>/dev/null || true
+  wait "$e2e_sim_pid" 2>/dev/null || true
 }
 
 # map_com_port <n> <device>: COMn on a Unix device, as Wine's mount manager sees it.

@@ -1,0 +1,196 @@
+#include "app/posix/inotify_device_watch.h"
+
+#include "serial/device_name.h"
+#include "serial/main_thread_dispatcher.h"
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace lantorvix {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kRetry = std::chrono::seconds(1);
+constexpr std::uint32_t kFolderEvents =
+    IN_CREATE | IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+
+// The folder to watch for path: its own folder, or the nearest one above that exists.
+fs::path NearestFolder(const fs::path& path)
+{
+    fs::path dir = path.parent_path();
+    std::error_code error;
+    while (!dir.empty() && dir != dir.root_path() && !fs::is_directory(dir, error)) {
+        dir = dir.parent_path();
+    }
+    return dir.empty() ? fs::path("/") : dir;
+}
+
+// One inotify descriptor with the watch on the folder nearest to the path.
+class FolderWatch {
+public:
+    explicit FolderWatch(fs::path path)
+        : path_(std::move(path)), fd_(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK))
+    {
+        Rewatch();
+    }
+    ~FolderWatch()
+    {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    FolderWatch(const FolderWatch&) = delete;
+    FolderWatch& operator=(const FolderWatch&) = delete;
+
+    int Fd() const { return fd_; }
+
+    // Follows the folder nearest to the path (folders come and go with the devices).
+    void Rewatch()
+    {
+        const fs::path dir = NearestFolder(path_);
+        if (fd_ < 0 || (wd_ >= 0 && dir == folder_)) {
+            return;
+        }
+        if (wd_ >= 0) {
+            ::inotify_rm_watch(fd_, wd_);
+        }
+        wd_ = ::inotify_add_watch(fd_, dir.c_str(), kFolderEvents);
+        folder_ = wd_ >= 0 ? dir : fs::path();
+    }
+
+    // Reads the events waiting; true when one may concern the path.
+    bool Relevant()
+    {
+        bool relevant = false;
+        alignas(inotify_event) char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+            if (n <= 0) {
+                return relevant;
+            }
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+                if ((event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) != 0) {
+                    wd_ = -1; // the folder went: watch the nearest one again
+                    relevant = true;
+                } else if (folder_ != path_.parent_path()) {
+                    relevant = true; // a folder above changed: the path's own may be back
+                } else if (event->len > 0 && path_.filename() == event->name) {
+                    relevant = true;
+                }
+            }
+        }
+    }
+
+private:
+    const fs::path path_;
+    const int fd_;
+    int wd_ = -1;
+    fs::path folder_;
+};
+
+} // namespace
+
+struct InotifyDeviceWatch::Shared {
+    std::function<void()> chance; // main thread only
+    bool active = true;           // main thread only
+    std::atomic<bool> queued{false};
+};
+
+InotifyDeviceWatch::InotifyDeviceWatch(MainThreadDispatcher& dispatcher) : dispatcher_(dispatcher) {}
+
+InotifyDeviceWatch::~InotifyDeviceWatch()
+{
+    Stop();
+}
+
+void InotifyDeviceWatch::Watch(const std::string& portName, std::function<void()> chance)
+{
+    Stop();
+    shared_ = std::make_shared<Shared>();
+    shared_->chance = std::move(chance);
+    stopFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (stopFd_ < 0) {
+        shared_.reset();
+        throw std::system_error(errno, std::generic_category(), "eventfd for the device watch");
+    }
+    const fs::path path = PosixDeviceName(portName);
+    // Watched before this returns: a device that comes back at once is not missed.
+    auto folderWatch = std::make_unique<FolderWatch>(path);
+    std::error_code error;
+    const bool there = fs::exists(path, error);
+    thread_ = std::thread([shared = shared_, &dispatcher = dispatcher_, stopFd = stopFd_,
+                           watching = std::move(folderWatch), path, there] {
+        FolderWatch& folder = *watching;
+        auto post = [&] {
+            if (shared->queued.exchange(true)) {
+                return; // one already waits for the main thread
+            }
+            dispatcher.Post([shared] {
+                shared->queued = false;
+                if (shared->active && shared->chance) {
+                    const auto call = shared->chance; // it may end this watch
+                    call();
+                }
+            });
+        };
+        if (there) {
+            post(); // back already, before the watch began
+        }
+        auto tick = Clock::now() + kRetry;
+        for (;;) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(tick - Clock::now()).count();
+            pollfd fds[2] = {{stopFd, POLLIN, 0}, {folder.Fd(), POLLIN, 0}};
+            const int ready = ::poll(fds, 2, left > 0 ? static_cast<int>(left) : 0);
+            if (ready < 0 && errno != EINTR) {
+                return;
+            }
+            if ((fds[0].revents & POLLIN) != 0) {
+                return;
+            }
+            bool maybeBack = false;
+            if ((fds[1].revents & POLLIN) != 0) {
+                maybeBack = folder.Relevant();
+            }
+            if (Clock::now() >= tick) {
+                // A path that is not there cannot be opened: the main thread sleeps on.
+                std::error_code missing;
+                maybeBack = maybeBack || fs::exists(path, missing);
+                tick = Clock::now() + kRetry;
+                folder.Rewatch();
+            }
+            if (maybeBack) {
+                folder.Rewatch();
+                post();
+            }
+        }
+    });
+}
+
+void InotifyDeviceWatch::Stop()
+{
+    if (!thread_.joinable()) {
+        return;
+    }
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(stopFd_, &one, sizeof one);
+    thread_.join();
+    ::close(stopFd_);
+    stopFd_ = -1;
+    // A chance still queued finds the watch ended.
+    shared_->active = false;
+    shared_->chance = nullptr;
+    shared_.reset();
+}
+
+} // namespace lantorvix

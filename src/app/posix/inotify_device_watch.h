@@ -1,0 +1,42 @@
+#pragma once
+
+#include "app/device_watch.h"
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+namespace lantorvix {
+
+class MainThreadDispatcher;
+
+// DeviceWatch on inotify. While a watch runs, one thread sleeps in poll() on an inotify
+// descriptor (the folder holding the path, or its nearest existing ancestor while the folder
+// itself is missing, as /dev/serial/by-id is when no USB serial device is plugged in) and a
+// stop descriptor, with a one-second time-out as the retry (which wakes the main thread only
+// when the path is there). Chances reach the main thread through the dispatcher, which the
+// program's loop serves anyway (no second wake-up path into the desktop's loop); several that
+// arrive before the main thread runs are merged.
+//
+// Thread-safety: as DeviceWatch; the dispatcher must outlive the object.
+class InotifyDeviceWatch final : public DeviceWatch {
+public:
+    explicit InotifyDeviceWatch(MainThreadDispatcher& dispatcher);
+    ~InotifyDeviceWatch() override;
+    InotifyDeviceWatch(const InotifyDeviceWatch&) = delete;
+    InotifyDeviceWatch& operator=(const InotifyDeviceWatch&) = delete;
+
+    void Watch(const std::string& portName, std::function<void()> chance) override;
+    void Stop() override;
+    bool Watching() const override { return thread_.joinable(); }
+
+private:
+    struct Shared;
+
+    MainThreadDispatcher& dispatcher_;
+    std::shared_ptr<Shared> shared_;
+    int stopFd_ = -1;
+    std::thread thread_;
+};
+
+} // namespace lantorvix
