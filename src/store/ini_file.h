@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,7 +11,9 @@ namespace lantorvix {
 // A settings file with the Windows private-profile semantics (see store/ini_document.h):
 // sections and keys match without regard to letter case, values are trimmed and lose one
 // pair of matching quotes, missing sections and keys are added at the end, everything else
-// in the file is kept byte for byte.
+// in the file is kept byte for byte. A file in UTF-16 LE with a byte-order mark is read and
+// written back so (see store/file_encoding.h); names and values are 8-bit texts in the
+// program's code page (i18n::AnsiCodePage) either way.
 //
 // Every call reads the file anew and every write replaces it at once (through a temporary
 // file and a rename), so several objects, or programs, on one file see each other's writes.
@@ -28,7 +31,7 @@ public:
 
     std::string ReadString(std::string_view section, std::string_view key,
                            std::string_view defaultValue) const;
-    // A value that is not an integer (base/str_to_int.h rules) counts as missing.
+    // A value that is not a decimal integer counts as missing ("$12C0" and "0x12C0" too).
     std::int32_t ReadInteger(std::string_view section, std::string_view key, std::int32_t defaultValue) const;
     // An integer other than 0 is true.
     bool ReadBool(std::string_view section, std::string_view key, bool defaultValue) const;
@@ -49,8 +52,10 @@ public:
     void EraseSection(std::string_view section);
 
 private:
-    std::string Load() const;
-    void Save(const std::string& content) const;
+    struct Loaded;
+    Loaded Load() const;
+    void Save(const Loaded& file) const;
+    std::optional<std::string> Value(std::string_view section, std::string_view key) const;
     [[noreturn]] void FailWrite() const;
 
     std::string fileName_;

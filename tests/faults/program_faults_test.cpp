@@ -194,10 +194,14 @@ TEST_F(ProgramFaults, DeviceVanishesInACodeAndComesBackAtTheSamePathOnApply)
               std::string::npos);
 }
 
+class ReadOnlyFaults : public ProgramFaults, public ::testing::WithParamInterface<bool> {};
+
 // Root writes anywhere, so the program runs as an unprivileged user (setpriv) in a folder it
-// may read but not write: the failure is the operating system's, not staged by the test.
-TEST_F(ProgramFaults, ReadOnlyFolderAtApplyShowsTheWriteErrorAndKeepsTheFile)
+// may read but not write, or with its own file made read-only in its own folder (which a
+// rename would replace): the failure is the operating system's, not staged by the test.
+TEST_P(ReadOnlyFaults, ApplyShowsTheWriteErrorAndKeepsTheFile)
 {
+    const bool readOnlyFile = GetParam();
     const passwd* nobody = ::getpwnam("nobody");
     if (::geteuid() != 0 || nobody == nullptr) {
         GTEST_SKIP() << "needs root to run the program as an unprivileged user";
@@ -216,10 +220,16 @@ TEST_F(ProgramFaults, ReadOnlyFolderAtApplyShowsTheWriteErrorAndKeepsTheFile)
     WriteIni(pty.SlavePath(), kScanner + "; the user's own note\n");
     const fs::path ini = folder / "work" / "Lantorvix.ini";
     const std::string before = ReadBytes(ini);
-    fs::permissions(folder / "work",
-                    fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec,
-                    fs::perm_options::replace);
+    if (readOnlyFile) {
+        ASSERT_EQ(::chown((folder / "work").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+        ASSERT_EQ(::chown(ini.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+        ASSERT_EQ(::chmod(ini.c_str(), 0444), 0);
+    } else {
+        fs::permissions(folder / "work",
+                        fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                            fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec,
+                        fs::perm_options::replace);
+    }
     StartProgram({"setpriv", "--reuid=" + std::to_string(nobody->pw_uid),
                   "--regid=" + std::to_string(nobody->pw_gid), "--clear-groups"});
     ASSERT_EQ(AwaitScan(pty, "R1"), "R1<ENTER>");
@@ -247,6 +257,9 @@ TEST_F(ProgramFaults, ReadOnlyFolderAtApplyShowsTheWriteErrorAndKeepsTheFile)
     }
     EXPECT_EQ(AwaitScan(pty, "R2"), "R2<ENTER>");
 }
+
+INSTANTIATE_TEST_SUITE_P(Targets, ReadOnlyFaults, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "ReadOnlyFile" : "ReadOnlyFolder"; });
 
 struct DamagedIni {
     const char* name;
