@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 namespace lantorvix {
 namespace {
@@ -25,7 +26,8 @@ char Fold(char c)
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b)
 {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) { return Fold(x) == Fold(y); });
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return Fold(x) == Fold(y); });
 }
 
 bool LessIgnoringCase(std::string_view a, std::string_view b)
@@ -62,6 +64,10 @@ void TForm1::LoadAppSettings()
 void TForm1::SaveAppSettings()
 {
     IniFile ini(SettingsFileName());
+    // The fallback folder is made by the first save only: reading never leaves one behind.
+    // A folder that cannot be made shows as the file's write error.
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(ini.FileName()).parent_path(), ignored);
     const std::string& name = appSettings_.PortName;
     ini.WriteString(kPort, "PortNum", settings::StoredPortNum(name));
     // A name "PortNum" cannot hold goes whole into "PortName", which is read first; once
@@ -97,9 +103,10 @@ void TForm1::SyncAutoRun(bool write)
 void TForm1::FillPortList()
 {
     auto ports = system_.SerialPorts(comPort_->Port());
-    std::stable_sort(ports.begin(), ports.end(), [](const AppSystem::SerialPort& a, const AppSystem::SerialPort& b) {
-        return LessIgnoringCase(a.valueName, b.valueName);
-    });
+    std::stable_sort(ports.begin(), ports.end(),
+                     [](const AppSystem::SerialPort& a, const AppSystem::SerialPort& b) {
+                         return LessIgnoringCase(a.valueName, b.valueName);
+                     });
     for (const auto& port : ports) {
         shell_.AddItem(ComboBox::cmbPort, port.portName);
         if (EqualIgnoringCase(port.portName, comPort_->Port())) {
