@@ -232,6 +232,9 @@ private:
     std::unique_ptr<TComBuffer> buffer_;
     bool watchThreadActive_ = false;
     std::unique_ptr<TComThread> watchThread_;
+    // Counts the opened device sessions; a close remembers the one it closes (0: none).
+    std::uint64_t session_ = 0;
+    std::uint64_t closingSession_ = 0;
     std::shared_ptr<SyncWindow> syncWindow_;
     // Threads told to stop from inside their own hand-over; collected once they have ended.
     std::vector<std::unique_ptr<TComThread>> retiredThreads_;

@@ -63,6 +63,7 @@ private:
     MainThreadDispatcher* dispatcher_;
     std::shared_ptr<SyncWindow> syncWindow_;
     std::unique_ptr<StopSignal> StopSignal_;
+    const TComEvents events_; // the port's mask when the thread started; the port's may change
     TComEvents ReceivedEvents;
     std::atomic<bool> abandoned_{false};
     std::atomic<bool> finished_{false};
