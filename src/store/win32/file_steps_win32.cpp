@@ -46,7 +46,12 @@ bool OverwriteDurably(const std::filesystem::path& path, std::string_view conten
 
 bool MayWrite(const std::filesystem::path& path)
 {
-    // A read-only attribute refuses this, as it refuses the profile functions.
+    // The read-only attribute refuses everyone on Windows (checked apart, since Wine as root
+    // would open the file anyway).
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return false;
+    }
     const HANDLE file =
         ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
