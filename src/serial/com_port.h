@@ -39,7 +39,9 @@ using TComSignalEvent = std::function<void(TCustomComPort& Sender, bool OnOff)>;
 // notifications run on the thread that called Open or Close. The reading operations and the
 // queries may be called from a handler on whichever thread it runs. Closing or destroying
 // the port from inside one of its own hand-overs does not hang: the event thread is then told
-// to stop and is collected later (the port must not be destroyed inside its own handler).
+// to stop and is collected later (the port must not be destroyed inside its own handler). A
+// close or open served while Close waits for the event thread (a modal loop in a hand-over)
+// runs in full; the waiting Close then leaves the port as those calls left it.
 class TCustomComPort : public TComponent {
 public:
     // The platform's device (CreateCommDevice) and the process's default dispatcher.
