@@ -15,12 +15,13 @@ namespace lantorvix {
 // written back so (see store/file_encoding.h); names and values are 8-bit texts in the
 // program's code page (i18n::AnsiCodePage) either way.
 //
-// Every call reads the file anew and every write replaces it at once (through a temporary
-// file and a rename), so several objects, or programs, on one file see each other's writes.
-// Reading never fails: a missing, unreadable or damaged file gives the defaults. A write that
-// cannot be done raises Exception "Unable to write to %s" with the file name as given; the
-// file is then unchanged. Names and values that would break the file's lines (line breaks,
-// "=" in a key, "]" in a section) are refused the same way.
+// Every call reads the file anew and every write replaces it at once (store/atomic_file.h:
+// a temporary file synced and renamed over it; in place where the folder takes no new file),
+// so several objects, or programs, on one file see each other's writes. Reading never fails:
+// a missing, unreadable or damaged file gives the defaults. A write that cannot be done, a
+// file this process may not write included, raises Exception "Unable to write to %s" with
+// the file name as given; the file is then unchanged. Names and values that would break the
+// file's lines (line breaks, "=" in a key, "]" in a section) are refused the same way.
 //
 // Not synchronised: one thread at a time per object.
 class IniFile {
