@@ -195,6 +195,18 @@ TEST_F(IniFileTest, Utf16FileIsReadAndWrittenBackInUtf16)
         Utf16Le(u"[PORT]\r\nBaudRate=4800\r\nName=Caf\u00E9\r\nPortNum=\u00E9\r\n; \u0151 \U0001F600\r\n"));
 }
 
+// What does not decode (an unpaired surrogate, a last odd byte) comes back as it was.
+TEST_F(IniFileTest, Utf16BytesThatDoNotDecodeSurviveAWrite)
+{
+    std::u16string lone = u"[A]\r\n; x\r\n";
+    lone[7] = 0xD800;
+    WriteBytes(path, Utf16Le(lone) + "!");
+    IniFile(path).WriteString("A", "k", "v");
+    std::u16string written = u"[A]\r\nk=v\r\n; x\r\n";
+    written[12] = 0xD800;
+    EXPECT_EQ(ReadBytes(path), Utf16Le(written) + "!");
+}
+
 TEST_F(IniFileTest, WriteOverAFolderFailsAndLeavesItAlone)
 {
     std::filesystem::create_directory(path);
