@@ -20,8 +20,9 @@ std::string StartBuiltInMessages(const std::string& executablePath)
     } catch (const std::exception& e) {
         std::string failure = e.what();
         // Left running, the damaged catalogue would replace every later port and conversion
-        // error with its own message.
-        i18n::StopTranslation();
+        // error with its own message. The code page stays the language's: scanned bytes
+        // must still be typed as the user's characters.
+        i18n::StopTranslatingTexts();
         InitializeSerialMessages();
         return failure;
     }

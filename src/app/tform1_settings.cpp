@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 namespace lantorvix {
 namespace {
@@ -62,6 +63,10 @@ void TForm1::LoadAppSettings()
 void TForm1::SaveAppSettings()
 {
     IniFile ini(SettingsFileName());
+    // The fallback folder is made by the first save only: reading never leaves one behind.
+    // A folder that cannot be made shows as the file's write error.
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(ini.FileName()).parent_path(), ignored);
     const std::string& name = appSettings_.PortName;
     ini.WriteString(kPort, "PortNum", settings::StoredPortNum(name));
     // A name "PortNum" cannot hold goes whole into "PortName", which is read first; once

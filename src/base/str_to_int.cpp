@@ -63,6 +63,30 @@ std::optional<std::int32_t> TryStrToInt(std::string_view text)
     return static_cast<std::int32_t>(bits);
 }
 
+std::optional<std::int32_t> TryDecimalToInt(std::string_view text)
+{
+    const bool negative = !text.empty() && text.front() == '-';
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        text.remove_prefix(1);
+    }
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    const std::uint64_t limit = negative ? 0x80000000ull : 0x7FFFFFFFull;
+    std::uint64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<unsigned>(c - '0');
+        if (value > limit) {
+            return std::nullopt;
+        }
+    }
+    return static_cast<std::int32_t>(negative ? 0u - static_cast<std::uint32_t>(value)
+                                              : static_cast<std::uint32_t>(value));
+}
+
 std::int32_t StrToInt(std::string_view text)
 {
     if (auto v = TryStrToInt(text)) {

@@ -115,6 +115,15 @@ void StopTranslation()
     s.resourceDomains.Reset();
 }
 
+void StopTranslatingTexts()
+{
+    SetResourceStringLoader(nullptr);
+    State& s = Global();
+    std::unique_lock lock(s.mutex);
+    s.instance.reset();
+    s.resourceDomains.Reset();
+}
+
 std::u16string TranslateText(std::u16string_view text)
 {
     State& s = Global();

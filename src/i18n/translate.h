@@ -25,6 +25,10 @@ void StartTranslation(const std::string& executablePath, std::unique_ptr<Transla
 // Releases the instance and its catalogues, resets the resource-string domains to "default"
 // and gives LoadResString back its plain form. Called at exit, after other threads ended.
 void StopTranslation();
+// Drops the catalogues after a failed start: every text then comes back unchanged, as with no
+// catalogue at all, while AnsiCodePage() stays the language's, so that 8-bit texts (scanned
+// codes) keep their meaning. Main thread, before other threads translate.
+void StopTranslatingTexts();
 
 // The functions below may be called from any thread. Before StartTranslation (and after
 // StopTranslation) they return the text unchanged.

@@ -197,6 +197,7 @@ void TCustomComPort::Open()
     CollectRetiredThreads(false);
     HandleBeforeOpen();
     CreateHandle();
+    ++session_;
     connected_ = true;
     try {
         ApplySettings();
@@ -227,11 +228,32 @@ void TCustomComPort::Close()
     if (!connected_ || Designing()) {
         return;
     }
-    HandleBeforeClose();
+    // A close nested in one already under way for this session (served from a hand-over while
+    // that one waits for the event thread) finishes it; the outer one then finds it done and
+    // neither notifies nor closes again, whatever the nested calls opened meanwhile.
+    const std::uint64_t session = session_;
+    const bool nested = closingSession_ == session;
+    if (!nested) {
+        HandleBeforeClose();
+        closingSession_ = session;
+    }
+    struct EndOfClose {
+        std::uint64_t& closing;
+        bool outermost;
+        ~EndOfClose()
+        {
+            if (outermost) {
+                closing = 0;
+            }
+        }
+    } endOfClose{closingSession_, !nested};
     openSession_.reset();
     AbortTransfers();
     if (watchThreadActive_) {
         StopWatchThread();
+        if (session_ != session || !connected_) {
+            return;
+        }
         watchThreadActive_ = false;
         syncWindow_.reset();
     }
@@ -258,17 +280,27 @@ void TCustomComPort::StartWatchThread()
 
 void TCustomComPort::StopWatchThread()
 {
-    std::unique_ptr<TComThread> thread = std::move(watchThread_);
-    if (!thread) {
+    if (!watchThread_) {
         return;
     }
-    if (thread->CanWaitForEnd()) {
-        thread.reset(); // signals the stop and waits, serving the thread's hand-overs
+    if (!watchThread_->CanWaitForEnd()) {
+        // Closed from inside the thread's own hand-over: waiting here would wait for ourselves.
+        watchThread_->Abandon();
+        retiredThreads_.push_back(std::move(watchThread_));
         return;
     }
-    // Closed from inside the thread's own hand-over: waiting here would wait for ourselves.
-    thread->Abandon();
-    retiredThreads_.push_back(std::move(thread));
+    // The thread stays the port's while it is waited for: a close nested in this wait (served
+    // from a hand-over) finds it and stops it too, instead of closing the device under it.
+    const std::uint64_t session = session_;
+    watchThread_->RequestStop();
+    MainThreadDispatcher* dispatcher = Dispatcher();
+    if (dispatcher != nullptr && dispatcher->IsMainThread()) {
+        dispatcher->ServeUntil(
+            [this, session] { return session_ != session || !watchThread_ || watchThread_->Finished(); });
+    }
+    if (session_ == session) {
+        watchThread_.reset(); // waits for the end, serving the thread's hand-overs
+    }
 }
 
 void TCustomComPort::CollectRetiredThreads(bool wait)

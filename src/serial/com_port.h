@@ -39,7 +39,9 @@ using TComSignalEvent = std::function<void(TCustomComPort& Sender, bool OnOff)>;
 // notifications run on the thread that called Open or Close. The reading operations and the
 // queries may be called from a handler on whichever thread it runs. Closing or destroying
 // the port from inside one of its own hand-overs does not hang: the event thread is then told
-// to stop and is collected later (the port must not be destroyed inside its own handler).
+// to stop and is collected later (the port must not be destroyed inside its own handler). A
+// close or open served while Close waits for the event thread (a modal loop in a hand-over)
+// runs in full; the waiting Close then leaves the port as those calls left it.
 class TCustomComPort : public TComponent {
 public:
     // The platform's device (CreateCommDevice) and the process's default dispatcher.
@@ -237,6 +239,9 @@ private:
     std::unique_ptr<TComBuffer> buffer_;
     bool watchThreadActive_ = false;
     std::unique_ptr<TComThread> watchThread_;
+    // Counts the opened device sessions; a close remembers the one it closes (0: none).
+    std::uint64_t session_ = 0;
+    std::uint64_t closingSession_ = 0;
     std::shared_ptr<SyncWindow> syncWindow_;
     // Lives from Open to Close: a loss report queued by the thread of an earlier session finds
     // it gone (main thread only; the thread keeps a weak reference).

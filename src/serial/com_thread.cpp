@@ -73,10 +73,10 @@ int ThreadPriorityValue(TThreadPriority priority)
 
 TComThread::TComThread(TCustomComPort& port)
     : OwnerPort(port), device_(port.Device()), dispatcher_(port.Dispatcher()), syncWindow_(port.syncWindow_),
-      session_(port.openSession_), StopSignal_(device_.CreateStopSignal())
+      session_(port.openSession_), StopSignal_(device_.CreateStopSignal()), events_(port.Events())
 {
     // The mask is fixed for the thread's life; a failure shows later as a wait that fails.
-    device_.SetEventMask(ComEventsToMask(port.Events()));
+    device_.SetEventMask(ComEventsToMask(events_));
     const int priority = ThreadPriorityValue(port.WatchThreadPriority());
     thread_ = std::thread([this, priority] {
         threadId_.store(std::this_thread::get_id());
@@ -97,7 +97,7 @@ TComThread::~TComThread()
         thread_.detach();
         return;
     }
-    if (dispatcher_ != nullptr && dispatcher_->IsMainThread()) {
+    if (!finished_.load() && dispatcher_ != nullptr && dispatcher_->IsMainThread()) {
         // A hand-over the thread is sending now is served, not deadlocked.
         dispatcher_->ServeUntil([this] { return finished_.load(); });
     }
@@ -188,7 +188,7 @@ void TComThread::WaitLoop()
 
 void TComThread::DeliverQueuedAfterRefusal()
 {
-    if (!OwnerPort.Events().Contains(TComEvent::evRxChar) || abandoned_.load() || StopSignal_->IsSet()) {
+    if (!events_.Contains(TComEvent::evRxChar) || abandoned_.load() || StopSignal_->IsSet()) {
         return;
     }
     std::uint32_t errors = 0;

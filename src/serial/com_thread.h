@@ -64,6 +64,7 @@ private:
     std::shared_ptr<SyncWindow> syncWindow_;
     std::weak_ptr<TCustomComPort*> session_; // the open session the loss report is for
     std::unique_ptr<StopSignal> StopSignal_;
+    const TComEvents events_; // the port's mask when the thread started; the port's may change
     TComEvents ReceivedEvents;
     std::atomic<bool> abandoned_{false};
     std::atomic<bool> finished_{false};

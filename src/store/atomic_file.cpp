@@ -1,5 +1,7 @@
 #include "store/atomic_file.h"
 
+#include "store/file_steps.h"
+
 #include <fstream>
 #include <random>
 #include <system_error>
@@ -53,28 +55,30 @@ bool WriteWholeFile(const fs::path& path, std::string_view content)
     if (fs::is_directory(target, ec)) {
         return false;
     }
+    const bool exists = fs::exists(target, ec);
+    // A rename would replace a file the user may not write whenever its folder is writable.
+    if (exists && !MayWrite(target)) {
+        return false;
+    }
     const fs::path temporary = TemporaryBeside(target);
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            return false;
-        }
-        out.write(content.data(), static_cast<std::streamsize>(content.size()));
-        out.flush();
-        out.close();
-        if (out.fail()) {
-            fs::remove(temporary, ec);
-            return false;
+    switch (CreateDurably(temporary, content)) {
+    case CreateResult::written:
+        break;
+    case CreateResult::notCreated:
+        // A folder that takes no new file around a file that may be written: in place, as the
+        // system's profile functions write.
+        return exists && OverwriteDurably(target, content);
+    case CreateResult::failed:
+        return false;
+    }
+    if (exists) {
+        const auto old = fs::status(target, ec);
+        if (!ec) {
+            fs::permissions(temporary, old.permissions(), fs::perm_options::replace, ec);
         }
     }
-    const auto old = fs::status(target, ec);
-    if (!ec && fs::exists(old)) {
-        fs::permissions(temporary, old.permissions(), fs::perm_options::replace, ec);
-    }
-    fs::rename(temporary, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
+    if (!ReplaceDurably(temporary, target)) {
+        RemoveFile(temporary);
         return false;
     }
     return true;

@@ -11,9 +11,12 @@ namespace lantorvix::store {
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
 
 // Replaces the file's content as one step: the bytes go to a temporary file in the same
-// folder, which is then renamed over the file, so a failed write leaves the old file whole.
-// A symbolic link is followed and its target replaced; the old file's permissions are kept.
-// Returns false on any failure (nothing is left behind then).
+// folder and reach the disk, then it is renamed over the file, so a failed write or a power
+// cut leaves the old file or the new one whole. A file this process may not write is not
+// written (even where its folder would allow the rename). Where the folder takes no new file
+// but the file may be written, the file is rewritten in place. A symbolic link is followed
+// and its target replaced; the old file's permissions are kept. Returns false on any failure
+// (nothing is left behind then).
 bool WriteWholeFile(const std::filesystem::path& path, std::string_view content);
 
 } // namespace lantorvix::store

@@ -1,9 +1,12 @@
 #include "store/ini_file.h"
 
+#include "base/codepage.h"
 #include "base/exception.h"
 #include "base/resource_strings.h"
 #include "base/str_to_int.h"
+#include "i18n/translate.h"
 #include "store/atomic_file.h"
+#include "store/file_encoding.h"
 #include "store/ini_document.h"
 #include "store/store_text.h"
 
@@ -11,16 +14,46 @@ namespace lantorvix {
 
 using store::IniDocument;
 
+// The file as the document edits it. A UTF-16 file is edited as UTF-8 while names and values
+// come and go 8-bit in the program's code page, so they are converted on the way.
+struct IniFile::Loaded {
+    explicit Loaded(store::FileText file)
+        : document(std::move(file.text)), utf16(file.utf16), oddTail(std::move(file.oddTail))
+    {}
+
+    std::string Inner(std::string_view ansi) const
+    {
+        return utf16 ? AnsiToUtf8(ansi, i18n::AnsiCodePage()) : std::string(ansi);
+    }
+    std::string Outer(std::string_view text) const
+    {
+        return utf16 ? Utf8ToAnsi(text, i18n::AnsiCodePage()) : std::string(text);
+    }
+    std::vector<std::string> Outer(std::vector<std::string> names) const
+    {
+        for (auto& name : names) {
+            name = Outer(name);
+        }
+        return names;
+    }
+    std::string Bytes() const { return store::EncodeFileText({document.Text(), utf16, oddTail}); }
+
+    IniDocument document;
+    bool utf16;
+    std::string oddTail;
+};
+
 IniFile::IniFile(std::string fileName) : fileName_(std::move(fileName)) {}
 
-std::string IniFile::Load() const
+IniFile::Loaded IniFile::Load() const
 {
-    return store::ReadWholeFile(std::filesystem::path(fileName_)).value_or(std::string());
+    return Loaded(store::DecodeFileText(
+        store::ReadWholeFile(std::filesystem::path(fileName_)).value_or(std::string())));
 }
 
-void IniFile::Save(const std::string& content) const
+void IniFile::Save(const Loaded& file) const
 {
-    if (!store::WriteWholeFile(std::filesystem::path(fileName_), content)) {
+    if (!store::WriteWholeFile(std::filesystem::path(fileName_), file.Bytes())) {
         FailWrite();
     }
 }
@@ -30,21 +63,28 @@ void IniFile::FailWrite() const
     throw Exception(store::Message(res::SUnableToWrite, fileName_));
 }
 
+std::optional<std::string> IniFile::Value(std::string_view section, std::string_view key) const
+{
+    const Loaded file = Load();
+    const auto value = file.document.Value(file.Inner(section), file.Inner(key));
+    return value ? std::optional<std::string>(file.Outer(*value)) : std::nullopt;
+}
+
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view defaultValue) const
 {
-    const auto value = IniDocument(Load()).Value(section, key);
+    const auto value = Value(section, key);
     return value ? *value : std::string(defaultValue);
 }
 
 std::int32_t IniFile::ReadInteger(std::string_view section, std::string_view key,
                                   std::int32_t defaultValue) const
 {
-    const auto value = IniDocument(Load()).Value(section, key);
+    const auto value = Value(section, key);
     if (!value) {
         return defaultValue;
     }
-    return TryStrToInt(*value).value_or(defaultValue);
+    return TryDecimalToInt(*value).value_or(defaultValue);
 }
 
 bool IniFile::ReadBool(std::string_view section, std::string_view key, bool defaultValue) const
@@ -58,9 +98,9 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
         !IniDocument::IsValidValue(value)) {
         FailWrite();
     }
-    IniDocument document(Load());
-    document.SetValue(section, key, value);
-    Save(document.Text());
+    Loaded file = Load();
+    file.document.SetValue(file.Inner(section), file.Inner(key), file.Inner(value));
+    Save(file);
 }
 
 void IniFile::WriteInteger(std::string_view section, std::string_view key, std::int32_t value)
@@ -75,37 +115,40 @@ void IniFile::WriteBool(std::string_view section, std::string_view key, bool val
 
 bool IniFile::SectionExists(std::string_view section) const
 {
-    return IniDocument(Load()).HasSection(section);
+    const Loaded file = Load();
+    return file.document.HasSection(file.Inner(section));
 }
 
 bool IniFile::ValueExists(std::string_view section, std::string_view key) const
 {
-    return IniDocument(Load()).Value(section, key).has_value();
+    return Value(section, key).has_value();
 }
 
 std::vector<std::string> IniFile::ReadSection(std::string_view section) const
 {
-    return IniDocument(Load()).Keys(section);
+    const Loaded file = Load();
+    return file.Outer(file.document.Keys(file.Inner(section)));
 }
 
 std::vector<std::string> IniFile::ReadSections() const
 {
-    return IniDocument(Load()).Sections();
+    const Loaded file = Load();
+    return file.Outer(file.document.Sections());
 }
 
 void IniFile::DeleteKey(std::string_view section, std::string_view key)
 {
-    IniDocument document(Load());
-    if (document.RemoveKey(section, key)) {
-        Save(document.Text());
+    Loaded file = Load();
+    if (file.document.RemoveKey(file.Inner(section), file.Inner(key))) {
+        Save(file);
     }
 }
 
 void IniFile::EraseSection(std::string_view section)
 {
-    IniDocument document(Load());
-    if (document.RemoveSection(section)) {
-        Save(document.Text());
+    Loaded file = Load();
+    if (file.document.RemoveSection(file.Inner(section))) {
+        Save(file);
     }
 }
 

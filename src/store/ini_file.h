@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,14 +11,17 @@ namespace lantorvix {
 // A settings file with the Windows private-profile semantics (see store/ini_document.h):
 // sections and keys match without regard to letter case, values are trimmed and lose one
 // pair of matching quotes, missing sections and keys are added at the end, everything else
-// in the file is kept byte for byte.
+// in the file is kept byte for byte. A file in UTF-16 LE with a byte-order mark is read and
+// written back so (see store/file_encoding.h); names and values are 8-bit texts in the
+// program's code page (i18n::AnsiCodePage) either way.
 //
-// Every call reads the file anew and every write replaces it at once (through a temporary
-// file and a rename), so several objects, or programs, on one file see each other's writes.
-// Reading never fails: a missing, unreadable or damaged file gives the defaults. A write that
-// cannot be done raises Exception "Unable to write to %s" with the file name as given; the
-// file is then unchanged. Names and values that would break the file's lines (line breaks,
-// "=" in a key, "]" in a section) are refused the same way.
+// Every call reads the file anew and every write replaces it at once (store/atomic_file.h:
+// a temporary file synced and renamed over it; in place where the folder takes no new file),
+// so several objects, or programs, on one file see each other's writes. Reading never fails:
+// a missing, unreadable or damaged file gives the defaults. A write that cannot be done, a
+// file this process may not write included, raises Exception "Unable to write to %s" with
+// the file name as given; the file is then unchanged. Names and values that would break the
+// file's lines (line breaks, "=" in a key, "]" in a section) are refused the same way.
 //
 // Not synchronised: one thread at a time per object.
 class IniFile {
@@ -28,7 +32,7 @@ public:
 
     std::string ReadString(std::string_view section, std::string_view key,
                            std::string_view defaultValue) const;
-    // A value that is not an integer (base/str_to_int.h rules) counts as missing.
+    // A value that is not a decimal integer counts as missing ("$12C0" and "0x12C0" too).
     std::int32_t ReadInteger(std::string_view section, std::string_view key, std::int32_t defaultValue) const;
     // An integer other than 0 is true.
     bool ReadBool(std::string_view section, std::string_view key, bool defaultValue) const;
@@ -49,8 +53,10 @@ public:
     void EraseSection(std::string_view section);
 
 private:
-    std::string Load() const;
-    void Save(const std::string& content) const;
+    struct Loaded;
+    Loaded Load() const;
+    void Save(const Loaded& file) const;
+    std::optional<std::string> Value(std::string_view section, std::string_view key) const;
     [[noreturn]] void FailWrite() const;
 
     std::string fileName_;

@@ -30,6 +30,7 @@ TEST(BuiltInMessages, DamagedCatalogueIsReportedOnceAndMessagesStayUsable)
 
     EXPECT_NE(failure.find("This file is not a valid GNU gettext mo file: "), std::string::npos) << failure;
     EXPECT_NE(failure.find("default.mo"), std::string::npos) << failure;
+    EXPECT_EQ(i18n::AnsiCodePage(), CodePage::cp1250) << "scanned bytes keep their Hungarian meaning";
     // Later errors carry their own messages.
     EXPECT_STREQ(EComPort(1, 5).what(), "Unable to open com port (win error code: 5)");
     try {

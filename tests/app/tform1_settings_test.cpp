@@ -5,6 +5,8 @@
 
 #include "app/settings_mapping.h"
 
+#include <filesystem>
+
 namespace lantorvix::test {
 namespace {
 
@@ -130,6 +132,17 @@ TEST_F(TForm1Test, SavingAFittingNameRemovesAnOldWholeName)
     const IniFile ini(system.settingsFile);
     EXPECT_EQ(ini.ReadString("PORT", "PortNum", ""), "3");
     EXPECT_FALSE(ini.ValueExists("PORT", "PortName"));
+}
+
+// Reading leaves no settings folder behind; the first save makes it.
+TEST_F(TForm1Test, FirstSaveMakesTheSettingsFolder)
+{
+    const auto settingsFolder = std::filesystem::path(system.settingsFile).parent_path() / "Lantorvix";
+    system.settingsFile = (settingsFolder / "Lantorvix.ini").string();
+    form->FormCreate();
+    EXPECT_FALSE(std::filesystem::exists(settingsFolder));
+    form->SaveAppSettings();
+    EXPECT_EQ(IniFile(system.settingsFile).ReadString("PORT", "PortNum", ""), "NINCS");
 }
 
 TEST_F(TForm1Test, AutostartBoxShowsWhetherTheEntryNamesThisExecutable)

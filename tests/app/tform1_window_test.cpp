@@ -198,7 +198,9 @@ TEST_F(TForm1Test, CancelKeepsChoicesInMemoryOnly)
 TEST_F(TForm1Test, UnwritableSettingsFileStopsApplyInTheGeneralErrorBox)
 {
     StartWithPort();
-    system.settingsFile = (folder / "missing-folder" / "Lantorvix.ini").string();
+    // A folder that cannot be made: a file holds its name.
+    std::ofstream(folder / "not-a-folder") << "x";
+    system.settingsFile = (folder / "not-a-folder" / "Lantorvix.ini").string();
     shell.ShowWindow();
     shell.UserClick([](TForm1& f) { f.btnOKClick(); });
     ASSERT_EQ(shell.boxes.size(), 1u);

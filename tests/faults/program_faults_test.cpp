@@ -203,10 +203,14 @@ TEST_F(ProgramFaults, ScannerPluggedInAfterStartUpIsOpenedByItself)
     EXPECT_TRUE(Boxes().empty()) << Boxes().front();
 }
 
+class ReadOnlyFaults : public ProgramFaults, public ::testing::WithParamInterface<bool> {};
+
 // Root writes anywhere, so the program runs as an unprivileged user (setpriv) in a folder it
-// may read but not write: the failure is the operating system's, not staged by the test.
-TEST_F(ProgramFaults, ReadOnlyFolderAtApplyShowsTheWriteErrorAndKeepsTheFile)
+// may read but not write, or with its own file made read-only in its own folder (which a
+// rename would replace): the failure is the operating system's, not staged by the test.
+TEST_P(ReadOnlyFaults, ApplyShowsTheWriteErrorAndKeepsTheFile)
 {
+    const bool readOnlyFile = GetParam();
     const passwd* nobody = ::getpwnam("nobody");
     if (::geteuid() != 0 || nobody == nullptr) {
         GTEST_SKIP() << "needs root to run the program as an unprivileged user";
@@ -225,10 +229,16 @@ TEST_F(ProgramFaults, ReadOnlyFolderAtApplyShowsTheWriteErrorAndKeepsTheFile)
     WriteIni(pty.SlavePath(), kScanner + "; the user's own note\n");
     const fs::path ini = folder / "work" / "Lantorvix.ini";
     const std::string before = ReadBytes(ini);
-    fs::permissions(folder / "work",
-                    fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec,
-                    fs::perm_options::replace);
+    if (readOnlyFile) {
+        ASSERT_EQ(::chown((folder / "work").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+        ASSERT_EQ(::chown(ini.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+        ASSERT_EQ(::chmod(ini.c_str(), 0444), 0);
+    } else {
+        fs::permissions(folder / "work",
+                        fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                            fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec,
+                        fs::perm_options::replace);
+    }
     StartProgram({"setpriv", "--reuid=" + std::to_string(nobody->pw_uid),
                   "--regid=" + std::to_string(nobody->pw_gid), "--clear-groups"});
     ASSERT_EQ(AwaitScan(pty, "R1"), "R1<ENTER>");
@@ -255,6 +265,50 @@ TEST_F(ProgramFaults, ReadOnlyFolderAtApplyShowsTheWriteErrorAndKeepsTheFile)
         probe.Key("Escape");
     }
     EXPECT_EQ(AwaitScan(pty, "R2"), "R2<ENTER>");
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, ReadOnlyFaults, ::testing::Values(false, true), [](const auto& paramInfo) {
+    return paramInfo.param ? "ReadOnlyFile" : "ReadOnlyFolder";
+});
+
+// Notepad's "Unicode" (UTF-16 LE with a byte-order mark): read, and kept in UTF-16 by Apply.
+TEST_F(ProgramFaults, Utf16SettingsFileIsReadAndKeptInUtf16)
+{
+    PtyPair pty;
+    const std::string text = "[PORT]\r\nPortNum=NINCS\r\nPortName=" + pty.SlavePath() +
+                             "\r\nBaudRate=9600\r\n[PROGRAM]\r\nAddedString=ENTER\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : text) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    const fs::path ini = folder / "work" / "Lantorvix.ini";
+    WriteBytes(ini, utf16);
+    StartProgram();
+    ASSERT_EQ(AwaitScan(pty, "U1"), "U1<ENTER>") << "the file was not read";
+
+    // Apply writes key by key; "DiscardNull" comes last.
+    const auto narrowed = [&] {
+        const std::string saved = ReadBytes(ini);
+        std::string narrow;
+        for (std::size_t i = 2; i + 1 < saved.size(); i += 2) {
+            narrow += saved[i + 1] == '\0' ? saved[i] : '?';
+        }
+        return narrow;
+    };
+    Apply();
+    ASSERT_TRUE(WaitUntil([&] { return narrowed().find("DiscardNull=") != std::string::npos; }, 10s))
+        << "Apply did not save in UTF-16: " << ReadBytes(ini);
+    const std::string saved = ReadBytes(ini);
+    EXPECT_EQ(saved.substr(0, 2), "\xFF\xFE");
+    EXPECT_EQ(saved.size() % 2, 0u);
+    const std::string narrow = narrowed();
+    EXPECT_EQ(narrow.find('?'), std::string::npos) << "8-bit lines in the UTF-16 file: " << narrow;
+    EXPECT_EQ(narrow.rfind("[PORT]\r\nPortNum=", 0), 0u) << narrow;
+    EXPECT_NE(narrow.find("\r\nPortName=" + pty.SlavePath() + "\r\nBaudRate=9600\r\n"), std::string::npos)
+        << narrow;
+    EXPECT_NE(narrow.find("\r\nStopString=ENTER\r\n"), std::string::npos) << narrow;
+    EXPECT_TRUE(ScanArrives(pty, "U2"));
 }
 
 struct DamagedIni {

@@ -220,6 +220,22 @@ TEST(EventThreadLoss, RefusedWaitIsReportedOnTheMainThreadUnlessThatSessionWasCl
     f.port->Close();
 }
 
+// The thread keeps the mask it started with; the port's stored one may change meanwhile.
+TEST(EventThreadSync, RefusalDeliversUnderTheMaskTheThreadStartedWith)
+{
+    SharedLog log;
+    PortFixture f;
+    f.port->SetEvents({TComEvent::evRxChar});
+    f.port->OnRxChar = [&](TCustomComPort&, std::int32_t n) { log.Add("RxChar " + std::to_string(n)); };
+    f.port->Open();
+    f.port->SetEvents({});
+    f.device->Receive("tail");
+    f.device->PushWaitResult({EventWaitStatus::refused, 0, oserr::GEN_FAILURE});
+    ASSERT_TRUE(f.dispatcher.ServeUntil([&] { return f.device->CallCount("SetEventMask") == 2; }, 10s));
+    EXPECT_EQ(log.Entries(), std::vector<std::string>{"RxChar 4"});
+    f.port->Close();
+}
+
 TEST(EventThreadSetup, NoEventsNoThread)
 {
     PortFixture f;
@@ -395,6 +411,44 @@ TEST(EventThreadSync, CloseAndReopenFromInsideTheHandOverDoNotHang)
         << "the rest of the old batch is dropped with its thread";
     f.port->Close();
     EXPECT_FALSE(f.port->Connected());
+}
+
+// A close and an open served while another close waits for the event thread (an error box's
+// loop in the reception handler, then the settings applied again): afterwards one thread
+// serves one device session, the port is open as the last call left it, and the one close
+// is notified once.
+TEST(EventThreadSync, CloseAndOpenNestedInACloseLeaveOneThreadOnOneSession)
+{
+    for (const TSyncMethod sync : {TSyncMethod::smThreadSync, TSyncMethod::smWindowSync}) {
+        SCOPED_TRACE(sync == TSyncMethod::smThreadSync ? "smThreadSync" : "smWindowSync");
+        std::vector<std::string> log; // every handler here runs on the main thread
+        PortFixture f;
+        f.port->SetSyncMethod(sync);
+        f.port->SetEvents({TComEvent::evRing});
+        f.port->OnBeforeClose = [&](TCustomComPort&) { log.push_back("BeforeClose"); };
+        f.port->OnAfterClose = [&](TCustomComPort&) { log.push_back("AfterClose"); };
+        f.port->OnAfterOpen = [&](TCustomComPort&) { log.push_back("AfterOpen"); };
+        f.port->OnRing = [&](TCustomComPort& s) {
+            log.push_back("Ring");
+            if (log.size() == 2) {
+                s.Close();
+                s.Open();
+            }
+        };
+        f.port->Open();
+        log.clear();
+        f.device->PushEvents(ev::RING);
+        ASSERT_TRUE(test::WaitUntil([&] { return f.dispatcher.QueuedCount() == 1; }));
+        f.port->Close();
+        EXPECT_TRUE(f.port->Connected());
+        EXPECT_TRUE(f.device->IsOpen());
+        EXPECT_EQ(log, (std::vector<std::string>{"BeforeClose", "Ring", "AfterClose", "AfterOpen"}));
+        EXPECT_NE(f.device->EventMask(), 0u) << "the old thread's end steps hit the new session";
+        f.device->PushEvents(ev::RING);
+        EXPECT_TRUE(f.dispatcher.ServeUntil([&] { return log.size() == 5; }, 10s));
+        f.port->Close();
+        EXPECT_FALSE(f.device->IsOpen());
+    }
 }
 
 TEST(EventThreadNone, CloseFromTheHandlerOnTheEventThreadDoesNotHang)

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <string_view>
+#include <vector>
 
 namespace lantorvix {
 namespace {
@@ -71,10 +74,11 @@ TEST_P(IniIntegerTest, NotAnIntegerCountsAsMissing)
 
 INSTANTIATE_TEST_SUITE_P(Cases, IniIntegerTest,
                          testing::Values(IntegerCase{"4800", 4800}, IntegerCase{" 57600 ", 57600},
-                                         IntegerCase{"-3", -3}, IntegerCase{"$10", 16},
-                                         IntegerCase{"0x1F", 31}, IntegerCase{"0", 0}, IntegerCase{"no", -7},
-                                         IntegerCase{"", -7}, IntegerCase{"12abc", -7},
-                                         IntegerCase{"99999999999", -7}, IntegerCase{"\"42\"", 42}));
+                                         IntegerCase{"-3", -3}, IntegerCase{"$12C0", -7},
+                                         IntegerCase{"0x12C0", -7}, IntegerCase{"0", 0},
+                                         IntegerCase{"no", -7}, IntegerCase{"", -7}, IntegerCase{"12abc", -7},
+                                         IntegerCase{"99999999999", -7},
+                                         IntegerCase{"-2147483648", INT32_MIN}, IntegerCase{"\"42\"", 42}));
 
 TEST_F(IniFileTest, KeepsTheRestOfAHandEditedFileByteForByte)
 {
@@ -129,6 +133,78 @@ TEST_F(IniFileTest, WriteIntoMissingFolderFailsWithTheFileName)
         EXPECT_EQ(std::string(e.what()), "Unable to write to " + name);
     }
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "absent"));
+}
+
+std::vector<std::string> Entries(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
+// A file the user made read-only is not written and nothing is left beside it (a temporary
+// file that took over the read-only attribute must still be removed on Windows). Root on
+// POSIX writes it anyway; the POSIX tests run this case as an unprivileged user.
+TEST_F(IniFileTest, ReadOnlyFileIsNotWrittenAndNothingIsLeftBehind)
+{
+    namespace fs = std::filesystem;
+    WriteBytes(path, "[PORT]\r\nPortNum=3\r\n");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
+                    fs::perm_options::replace);
+#if !defined(_WIN32)
+    // Windows refuses everyone; POSIX lets root write anyway.
+    if (std::ofstream(path, std::ios::app)) {
+        fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
+        GTEST_SKIP() << "this user writes read-only files";
+    }
+#endif
+    try {
+        IniFile(path).WriteString("PORT", "PortNum", "4");
+        ADD_FAILURE() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
+    }
+    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(ReadBytes(path), "[PORT]\r\nPortNum=3\r\n");
+    EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"Lantorvix.ini"});
+}
+
+std::string Utf16Le(std::u16string_view text)
+{
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+// Notepad's "Unicode": read, and written back in UTF-16 with every other line as it was.
+// Names and values are 8-bit (code page 1252 here: "\xE9" is "é").
+TEST_F(IniFileTest, Utf16FileIsReadAndWrittenBackInUtf16)
+{
+    WriteBytes(path, Utf16Le(u"[PORT]\r\nBaudRate=4800\r\nName=Caf\u00E9\r\n; \u0151 \U0001F600\r\n"));
+    IniFile ini(path);
+    EXPECT_EQ(ini.ReadInteger("PORT", "BaudRate", 9600), 4800);
+    EXPECT_EQ(ini.ReadString("PORT", "Name", ""), "Caf\xE9");
+    ini.WriteString("PORT", "PortNum", "\xE9");
+    EXPECT_EQ(
+        ReadBytes(path),
+        Utf16Le(u"[PORT]\r\nBaudRate=4800\r\nName=Caf\u00E9\r\nPortNum=\u00E9\r\n; \u0151 \U0001F600\r\n"));
+}
+
+// What does not decode (an unpaired surrogate, a last odd byte) comes back as it was.
+TEST_F(IniFileTest, Utf16BytesThatDoNotDecodeSurviveAWrite)
+{
+    std::u16string lone = u"[A]\r\n; x\r\n";
+    lone[7] = 0xD800;
+    WriteBytes(path, Utf16Le(lone) + "!");
+    IniFile(path).WriteString("A", "k", "v");
+    std::u16string written = u"[A]\r\nk=v\r\n; x\r\n";
+    written[12] = 0xD800;
+    EXPECT_EQ(ReadBytes(path), Utf16Le(written) + "!");
 }
 
 TEST_F(IniFileTest, WriteOverAFolderFailsAndLeavesItAlone)

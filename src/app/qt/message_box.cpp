@@ -1,7 +1,9 @@
 #include "app/qt/message_box.h"
 
 #include "app/qt/icon_art.h"
+#include "base/codepage.h"
 #include "base/resource_strings.h"
+#include "i18n/translate.h"
 
 #include <QAbstractButton>
 #include <QPushButton>
@@ -11,7 +13,8 @@ namespace {
 
 QString ButtonText(std::string_view msgid)
 {
-    const std::string text = LoadResString(msgid);
+    // Messages are 8-bit in the language's code page, not UTF-8.
+    const std::string text = AnsiToUtf8(LoadResString(msgid), i18n::AnsiCodePage());
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 

@@ -60,7 +60,8 @@ public:
     virtual std::string ExecutablePath() = 0;
     // Where the settings file of that name is read and written: the file in the working
     // directory when it exists there; otherwise beside the executable (Windows) or in
-    // $XDG_CONFIG_HOME/Lantorvix/ (Linux; the folder is created so that a save can succeed).
+    // $XDG_CONFIG_HOME/Lantorvix/ (Linux; the folder is not created here, the first save
+    // makes it).
     virtual std::string SettingsFilePath(std::string_view fileName) = 0;
 };
 

@@ -109,6 +109,13 @@ int ApplyDcb(int fd, const Dcb& dcb)
     if ((dcb.Flags & dcb::fOutxCtsFlow) != 0 || rts == dcb::fRtsControlHandshake) {
         t.c_cflag |= CRTSCTS;
     }
+    // Linux marks parity and framing errors only together (INPCK). A line that carries a parity
+    // bit it does not check must take bad-parity bytes as they come, as the Windows driver
+    // does; its framing errors then go unmarked too. Without a parity bit every mark is a
+    // framing error, so the marks stay on.
+    if (dcb.Parity != 0 && (dcb.Flags & dcb::fParity) == 0) {
+        t.c_iflag &= ~static_cast<tcflag_t>(INPCK);
+    }
     t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF);
     if ((dcb.Flags & dcb::fOutX) != 0) {
         t.c_iflag |= IXON;

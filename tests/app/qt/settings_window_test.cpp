@@ -5,9 +5,13 @@
 #include "app/qt/icon_art.h"
 #include "app/qt/message_box.h"
 #include "app/qt/settings_window.h"
+#include "base/resource_strings.h"
+#include "i18n/translate.h"
 
 #include <QApplication>
 #include <QPushButton>
+
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -204,6 +208,23 @@ INSTANTIATE_TEST_SUITE_P(
         BoxCase{292, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No},
         BoxCase{308, QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No, QMessageBox::No},
         BoxCase{36, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes}));
+
+// Button captions are messages, 8-bit in the language's code page: "\xF5" is "ő" in 1250.
+TEST(MessageBoxButtons, CaptionsAreDecodedFromTheLanguagesCodePage)
+{
+    App();
+    const char* oldLang = std::getenv("LANG");
+    const std::string restore = oldLang != nullptr ? oldLang : "";
+    setenv("LANG", "hu_HU.UTF-8", 1);
+    i18n::StartTranslation("/nonexistent/lantorvix");
+    SetResourceStringLoader(
+        [](std::string_view id) { return id == res::SMsgDlgYes ? std::string("\xF5k") : std::string(id); });
+    QMessageBox box;
+    ConfigureMessageBox(box, 4);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QString::fromUtf8("\xC5\x91k"));
+    i18n::StopTranslation();
+    oldLang != nullptr ? setenv("LANG", restore.c_str(), 1) : unsetenv("LANG");
+}
 
 } // namespace
 } // namespace lantorvix

@@ -240,6 +240,38 @@ TEST(PortClose, CloseAndReopenFromInsideTheReceptionHandlerDoNotHang)
     }
 }
 
+// A close and an open served while another close waits for the event thread (the reception
+// handler's error box, then the settings applied again): the port stays open on one working
+// session and the one close is notified once.
+TEST(PortClose, CloseAndOpenNestedInACloseLeaveOneWorkingSession)
+{
+    PortOnPty p;
+    std::vector<std::string> order;
+    p.port.OnBeforeClose = [&](TCustomComPort&) { order.push_back("before close"); };
+    p.port.OnAfterClose = [&](TCustomComPort&) { order.push_back("after close"); };
+    p.port.OnAfterOpen = [&](TCustomComPort&) { order.push_back("after open"); };
+    auto onRx = p.port.OnRxChar;
+    p.port.OnRxChar = [&](TCustomComPort& sender, std::int32_t count) {
+        onRx(sender, count);
+        if (order.size() == 1) {
+            sender.Close();
+            sender.Open();
+        }
+    };
+    p.port.Open();
+    order.clear();
+    p.pty.Write("one");
+    ASSERT_TRUE(test::WaitUntil([&] { return p.dispatcher.QueuedCount() > 0; }));
+    p.port.Close();
+    EXPECT_TRUE(p.port.Connected());
+    EXPECT_EQ(order, (std::vector<std::string>{"before close", "after close", "after open"}));
+    p.pty.Write("two");
+    EXPECT_TRUE(p.ServeUntilReceived(6)) << "the reopened port receives";
+    EXPECT_EQ(p.Received(), "onetwo");
+    p.port.Close();
+    EXPECT_FALSE(p.port.Connected());
+}
+
 // Unplugging: the event thread ends instead of spinning on the hang-up, bytes that came
 // before it are still delivered, and closing the port afterwards is clean.
 TEST(PortUnplug, ClosingTheMasterEndsTheThreadWithoutSpinning)

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <string>
+#include <termios.h>
 #include <thread>
 #include <vector>
 
@@ -222,6 +223,25 @@ TEST_F(PosixDevice, ModemLinesOfAPseudoTerminalReadAllOff)
     std::uint32_t status = 0xFFFF;
     ASSERT_TRUE(device->ModemStatus(status));
     EXPECT_EQ(status, 0u);
+}
+
+// Bytes are marked as received with an error only where the Windows driver reports one: a
+// parity bit that is not checked lets bad-parity bytes through as they are.
+TEST_F(PosixDevice, ErrorMarksFollowTheParityCheck)
+{
+    struct Case {
+        std::uint8_t parity;
+        bool check, marked;
+    };
+    for (const Case& c : {Case{0, false, true}, Case{2, false, false}, Case{2, true, true}}) {
+        Dcb dcb = DefaultDcb();
+        dcb.Parity = c.parity;
+        dcb.Flags = dcb::fBinary | (c.check ? dcb::fParity : 0u);
+        ASSERT_TRUE(device->SetState(dcb));
+        termios t{};
+        ASSERT_EQ(tcgetattr(pty.MasterFd(), &t), 0); // a master reads its slave's settings
+        EXPECT_EQ((t.c_iflag & INPCK) != 0, c.marked) << "parity " << int(c.parity) << " check " << c.check;
+    }
 }
 
 TEST_F(PosixDevice, ControlBlocksTheLineCannotCarryAreRefusedWithInvalidParameter)

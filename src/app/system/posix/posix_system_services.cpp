@@ -237,9 +237,7 @@ std::string PosixSystemServices::SettingsFilePath(std::string_view fileName)
     if (fs::exists(local, ec)) {
         return local.string();
     }
-    const fs::path folder = paths_.configHome / "Lantorvix";
-    fs::create_directories(folder, ec);
-    return (folder / std::string(fileName)).string();
+    return (paths_.configHome / "Lantorvix" / std::string(fileName)).string();
 }
 
 std::unique_ptr<SystemServices> CreatePlatformSystemServices()

@@ -1,0 +1,121 @@
+#include "store/file_encoding.h"
+
+namespace lantorvix::store {
+
+namespace {
+
+constexpr std::string_view kUtf16Bom = "\xFF\xFE";
+
+void AppendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        // Unpaired surrogates too: their three bytes bring them back unchanged.
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+void AppendUnit(std::string& out, char32_t unit)
+{
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>((unit >> 8) & 0xFF);
+}
+
+// One sequence at text[i]; a byte that starts none stands for U+FFFD.
+char32_t NextCodePoint(std::string_view text, std::size_t& i)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    std::size_t length = 0;
+    char32_t cp = 0;
+    if (lead < 0x80) {
+        ++i;
+        return lead;
+    }
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        cp = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        cp = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        cp = lead & 0x07;
+    }
+    if (length == 0 || i + length > text.size()) {
+        ++i;
+        return 0xFFFD;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) {
+            ++i;
+            return 0xFFFD;
+        }
+        cp = (cp << 6) | (byte(i + k) & 0x3F);
+    }
+    i += length;
+    return cp <= 0x10FFFF ? cp : 0xFFFD;
+}
+
+} // namespace
+
+FileText DecodeFileText(std::string bytes)
+{
+    FileText file;
+    if (bytes.compare(0, kUtf16Bom.size(), kUtf16Bom) != 0) {
+        file.text = std::move(bytes);
+        return file;
+    }
+    file.utf16 = true;
+    const std::size_t end = bytes.size() - (bytes.size() % 2);
+    const auto unit = [&](std::size_t k) {
+        return static_cast<char32_t>(static_cast<unsigned char>(bytes[k]) |
+                                     (static_cast<unsigned char>(bytes[k + 1]) << 8));
+    };
+    for (std::size_t i = kUtf16Bom.size(); i < end; i += 2) {
+        char32_t cp = unit(i);
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < end) {
+            const char32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+        }
+        AppendUtf8(file.text, cp);
+    }
+    file.oddTail = bytes.substr(end);
+    return file;
+}
+
+std::string EncodeFileText(const FileText& file)
+{
+    if (!file.utf16) {
+        return file.text;
+    }
+    std::string out(kUtf16Bom);
+    out.reserve(2 + file.text.size() * 2 + file.oddTail.size());
+    for (std::size_t i = 0; i < file.text.size();) {
+        const char32_t cp = NextCodePoint(file.text, i);
+        if (cp >= 0x10000) {
+            AppendUnit(out, 0xD800 + ((cp - 0x10000) >> 10));
+            AppendUnit(out, 0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            AppendUnit(out, cp);
+        }
+    }
+    out += file.oddTail;
+    return out;
+}
+
+} // namespace lantorvix::store
