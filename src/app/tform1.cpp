@@ -4,40 +4,13 @@
 
 #include "app/app_texts.h"
 #include "app/general_error.h"
+#include "base/utf8.h"
 #include "serial/com_port.h"
 
 #include <optional>
 
 namespace lantorvix {
 namespace {
-
-bool IsValidUtf8(std::string_view text)
-{
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t extra = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-        } else if (c >= 0x80) {
-            return false;
-        }
-        if (text.size() - i <= extra) {
-            return false;
-        }
-        for (std::size_t k = 1; k <= extra; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-                return false;
-            }
-        }
-        i += extra + 1;
-    }
-    return true;
-}
 
 std::optional<TBaudRate> PortBaudRate(int baudRate)
 {
