@@ -290,7 +290,10 @@ TEST_F(TForm1Test, GeneralErrorBoxShowsCodePageTextsInUtf8)
 {
     form->RunHandler([] { throw Exception("Hiba a port nyit\xe1s\xe1n"); }); // code page 1250
     form->RunHandler([] { throw Exception("m\xc3\xa1r UTF-8!"); });
-    EXPECT_EQ(shell.BoxTexts(), (std::vector<std::string>{"Hiba a port nyitásán.", "már UTF-8!"}));
+    // 1250 bytes that look like a UTF-8 surrogate are still 1250.
+    form->RunHandler([] { throw Exception("\xed\xa0\x80"); });
+    EXPECT_EQ(shell.BoxTexts(),
+              (std::vector<std::string>{"Hiba a port nyitásán.", "már UTF-8!", "í\u00a0€."}));
     EXPECT_EQ(shell.boxes[0].caption, "lantorvix");
     EXPECT_EQ(shell.boxes[0].flags, mb::Error);
 }
