@@ -83,7 +83,7 @@ void TForm1::OpenScannerPort()
     try {
         port.Open();
     } catch (...) {
-        shell_.MessageBox(texts::kPortOpenError, texts::kCaption, mb::Error);
+        shell_.MessageBox(texts::kPortOpenError, texts::kCaption, BoxKind::error);
         shell_.BringToForeground();
     }
 }
@@ -101,27 +101,27 @@ void TForm1::Belltsok1Click()
     shell_.ShowWindow();
 }
 
-void TForm1::TrayIconNotify(TrayNotification notification)
+void TForm1::TrayIconNotify(TrayClick notification)
 {
     switch (notification) {
-    case TrayNotification::wmLButtonDblClk:
+    case TrayClick::leftDoubleClick:
         shell_.BringToForeground();
         shell_.ProcessMessages();
         shell_.ShowWindow();
         break;
-    case TrayNotification::wmRButtonDown:
+    case TrayClick::rightButtonDown:
         shell_.BringToForeground();
         shell_.ProcessMessages();
         shell_.PopupTrayMenu();
         break;
-    case TrayNotification::other:
+    case TrayClick::other:
         break;
     }
 }
 
 void TForm1::Kilps1Click()
 {
-    if (shell_.MessageBox(texts::kConfirmExit, texts::kCaption, mb::YesNoQuestion) != DialogResult::idYes) {
+    if (shell_.MessageBox(texts::kConfirmExit, texts::kCaption, BoxKind::yesNoQuestion) != BoxAnswer::yes) {
         return;
     }
     shell_.RemoveTrayIcon();
@@ -154,7 +154,7 @@ void TForm1::btnOKClick()
         }
         return;
     }
-    if (shell_.MessageBox(texts::kNoPortConfirm, texts::kCaption, mb::YesNoWarning) != DialogResult::idYes) {
+    if (shell_.MessageBox(texts::kNoPortConfirm, texts::kCaption, BoxKind::yesNoWarning) != BoxAnswer::yes) {
         return;
     }
     comPort_->Close();
@@ -175,7 +175,7 @@ void TForm1::RunHandler(const std::function<void()>& handler)
 
 void TForm1::ShowGeneralError(std::string_view message)
 {
-    shell_.MessageBox(ToUtf8(GeneralErrorText(message)), ToUtf8(title_), mb::Error);
+    shell_.MessageBox(ToUtf8(GeneralErrorText(message)), ToUtf8(title_), BoxKind::error);
 }
 
 std::string TForm1::ToUtf8(std::string_view text) const
