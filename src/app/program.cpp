@@ -38,7 +38,8 @@ private:
 // this lives.
 class Attachment {
 public:
-    Attachment(Shell& shell, MainThreadDispatcher& dispatcher, TForm1& form) : shell_(shell), dispatcher_(dispatcher)
+    Attachment(Shell& shell, MainThreadDispatcher& dispatcher, TForm1& form)
+        : shell_(shell), dispatcher_(dispatcher)
     {
         shell_.Attach(&form);
         dispatcher_.SetExceptionHandler(
@@ -79,17 +80,18 @@ int RunProgram(const ProgramParts& parts)
 
     std::unique_ptr<KeyboardPlatform> keyboard;
     try {
-        keyboard = parts.createKeyboard(codePage, [&shell, codePage](std::string_view text, std::string_view caption) {
-            shell.MessageBox(AnsiToUtf8(text, codePage), AnsiToUtf8(caption, codePage), BoxKind::plain);
-        });
+        keyboard = parts.createKeyboard(
+            codePage, [&shell, codePage](std::string_view text, std::string_view caption) {
+                shell.MessageBox(AnsiToUtf8(text, codePage), AnsiToUtf8(caption, codePage), BoxKind::plain);
+            });
     } catch (const std::exception& e) {
         failures.emplace_back(e.what());
         keyboard = std::make_unique<UnavailableKeyboard>(e.what());
     }
 
     TForm1 form({shell, parts.system, *keyboard,
-                 [&] { return std::make_unique<TComPort>(nullptr, parts.createDevice(), &dispatcher); }, codePage,
-                 parts.makerUrl});
+                 [&] { return std::make_unique<TComPort>(nullptr, parts.createDevice(), &dispatcher); },
+                 codePage, parts.makerUrl});
     const Attachment attachment(shell, dispatcher, form);
     for (const std::string& failure : failures) {
         form.ShowGeneralError(failure);

@@ -74,7 +74,8 @@ TEST_F(TForm1Test, ExitAsksAndOnlyYesEnds)
 {
     StartWithPort();
     form->Kilps1Click();
-    EXPECT_EQ(shell.boxes.back(), (FakeShell::Box{"Biztosan ki akar lépni?", "Lantorvix", BoxKind::yesNoQuestion}));
+    EXPECT_EQ(shell.boxes.back(),
+              (FakeShell::Box{"Biztosan ki akar lépni?", "Lantorvix", BoxKind::yesNoQuestion}));
     EXPECT_FALSE(shell.terminated);
     EXPECT_TRUE(shell.trayIcon);
 
@@ -165,8 +166,8 @@ TEST_F(TForm1Test, ApplyWithNoPortAsksFirst)
     shell.ShowWindow();
     shell.UserSelect(ComboBox::cmbPort, 0);
     shell.UserClick([](TForm1& f) { f.btnOKClick(); }); // answered No
-    EXPECT_EQ(shell.boxes.back(),
-              (FakeShell::Box{"Nem adott meg portot!\r\nBiztos menteni akar?", "Lantorvix", BoxKind::yesNoWarning}));
+    EXPECT_EQ(shell.boxes.back(), (FakeShell::Box{"Nem adott meg portot!\r\nBiztos menteni akar?",
+                                                  "Lantorvix", BoxKind::yesNoWarning}));
     EXPECT_TRUE(form->Connected());
     EXPECT_EQ(ReadIni(), before);
     EXPECT_TRUE(shell.windowVisible);

@@ -1,8 +1,11 @@
 #include "support/pty_pair.h"
 
+#include "support/wait_until.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <stdexcept>
 #include <stdlib.h>
@@ -10,6 +13,9 @@
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+// termios2: the speed as a number, as the serial device sets it.
+#include <asm/termbits.h>
 
 namespace lantorvix::test {
 
@@ -94,6 +100,26 @@ std::string PtyPair::Read(std::chrono::milliseconds quiet, std::chrono::millisec
         }
         got.append(buffer, static_cast<std::size_t>(n));
     }
+}
+
+bool PtyPair::AwaitOpenBy(int pid, unsigned baud, std::chrono::milliseconds bound) const
+{
+    const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
+    auto holdsSlave = [&] {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(fds, error)) {
+            if (std::filesystem::read_symlink(entry.path(), error) == slavePath_) {
+                return true;
+            }
+        }
+        return false;
+    };
+    // The master reads the slave's settings.
+    auto configured = [&] {
+        struct termios2 t {};
+        return ::ioctl(master_, TCGETS2, &t) == 0 && t.c_ispeed == baud;
+    };
+    return WaitUntil([&] { return holdsSlave() && configured(); }, bound);
 }
 
 void PtyPair::CloseMaster()

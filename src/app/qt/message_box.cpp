@@ -64,8 +64,8 @@ BoxAnswer ShowMessageBox(QWidget* owner, std::string_view text, std::string_view
     if (!IsYesNo(kind)) {
         return BoxAnswer::ok;
     }
-    const bool yes = clicked != nullptr &&
-                     box.standardButton(const_cast<QAbstractButton*>(clicked)) == QMessageBox::Yes;
+    const bool yes =
+        clicked != nullptr && box.standardButton(const_cast<QAbstractButton*>(clicked)) == QMessageBox::Yes;
     return yes ? BoxAnswer::yes : BoxAnswer::no;
 }
 

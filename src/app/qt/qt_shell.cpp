@@ -161,7 +161,8 @@ void QtShell::ConnectTray()
     bold.setBold(true);
     exit->setFont(bold);
     menu_.setDefaultAction(exit);
-    QObject::connect(settings, &QAction::triggered, [this] { Deliver([](TForm1& f) { f.Belltsok1Click(); }); });
+    QObject::connect(settings, &QAction::triggered,
+                     [this] { Deliver([](TForm1& f) { f.Belltsok1Click(); }); });
     // Queued: the exit question must not run inside the closing menu's own loop.
     QObject::connect(
         exit, &QAction::triggered, &menu_, [this] { Deliver([](TForm1& f) { f.Kilps1Click(); }); },

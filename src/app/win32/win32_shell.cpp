@@ -20,7 +20,9 @@ namespace {
 
 class Win32Shell final : public Shell, private MainWindowEvents {
 public:
-    explicit Win32Shell(HINSTANCE instance) : window_(instance, *this), tray_(window_.Handle(), window_.Icon()) {}
+    explicit Win32Shell(HINSTANCE instance)
+        : window_(instance, *this), tray_(window_.Handle(), window_.Icon())
+    {}
 
     void Attach(TForm1* form) override { form_ = form; }
 

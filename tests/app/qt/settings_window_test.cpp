@@ -117,7 +117,8 @@ TEST_F(SettingsWindowTest, DesignStateAndListsThatAcceptOnlyTheirItems)
 {
     EXPECT_TRUE(Control<QCheckBox>(window, "ChkAutoRun")->isChecked());
     EXPECT_FALSE(Control<QCheckBox>(window, "chkDiscNull")->isChecked());
-    const std::pair<const char*, int> selected[] = {{"cmbPort", 0}, {"cmbBaud", -1}, {"cmbStop", 0}, {"cmbAdd", 0}};
+    const std::pair<const char*, int> selected[] = {
+        {"cmbPort", 0}, {"cmbBaud", -1}, {"cmbStop", 0}, {"cmbAdd", 0}};
     for (const auto& [name, index] : selected) {
         const QComboBox* c = Control<QComboBox>(window, name);
         EXPECT_FALSE(c->isEditable()) << name;
@@ -190,12 +191,13 @@ TEST_P(MessageBoxKinds, MapToIconButtonsAndDefault)
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, MessageBoxKinds,
-    ::testing::Values(
-        BoxCase{BoxKind::plain, QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok},
-        BoxCase{BoxKind::error, QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok},
-        BoxCase{BoxKind::warning, QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok},
-        BoxCase{BoxKind::yesNoQuestion, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No},
-        BoxCase{BoxKind::yesNoWarning, QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No, QMessageBox::No}));
+    ::testing::Values(BoxCase{BoxKind::plain, QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok},
+                      BoxCase{BoxKind::error, QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok},
+                      BoxCase{BoxKind::warning, QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok},
+                      BoxCase{BoxKind::yesNoQuestion, QMessageBox::Question,
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No},
+                      BoxCase{BoxKind::yesNoWarning, QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No}));
 
 } // namespace
 } // namespace lantorvix

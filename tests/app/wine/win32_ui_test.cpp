@@ -291,8 +291,7 @@ TEST(MessageBoxTest, KindsGiveTheFlagsButtonsAndDefaultAndTextsStayHungarian)
         EXPECT_EQ(MessageBoxStyle(c.kind), c.flags);
         BoxSeen seen;
         std::thread answerer = AnswerBox(L"Lantorvix", c.answer, seen);
-        const BoxAnswer result =
-            ShowMessageBox(nullptr, "Biztosan ki akar lépni? őű", "Lantorvix", c.kind);
+        const BoxAnswer result = ShowMessageBox(nullptr, "Biztosan ki akar lépni? őű", "Lantorvix", c.kind);
         answerer.join();
         ASSERT_TRUE(seen.found) << c.flags;
         EXPECT_EQ(result, c.result) << c.flags;
