@@ -41,14 +41,11 @@ enum class TrayClick { leftDoubleClick, rightButtonDown, other };
 //
 // Contract
 // - Texts crossing this interface are UTF-8.
-// - The window and its controls exist from construction, hidden, with their design state:
-//   caption "Lantorvix - Beállítások"; cmbPort holds "NINCS"; cmbBaud "1200" "2400"
-//   "4800" "9600" "19200"; cmbStop "ENTER (CR/LF)" "CR"; cmbAdd "NINCS" "ENTER (CR/LF)"
-//   "TAB"; cmbPort, cmbStop and cmbAdd select item 0, cmbBaud selects nothing (-1);
-//   ChkAutoRun is checked, chkDiscNull not. The lists accept only their own items.
+// - The window and its controls exist from construction, hidden, as the control table
+//   (form_layout.h) describes them: caption, geometry, texts, list items, design state. The
+//   lists accept only their own items.
 // - Setting a selection or a check state through this interface never calls a handler.
-//   Only the user does: the shell then calls the form's change handler (cmbPortChange,
-//   cmbBaudChange, cmbStopChange, cmbAddChange, chkDiscNullClick; ChkAutoRun has none).
+//   Only the user does: the shell then calls the handler the control table names.
 // - Every call from the shell into the form goes through TForm1::RunHandler, which shows
 //   any failure in the general error box; the shell catches nothing itself.
 // - Events the shell delivers into the form: button clicks (btnOKClick, btnCancelClick),
