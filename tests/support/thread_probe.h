@@ -41,6 +41,25 @@ inline char ThreadState(pid_t tid)
     return close == std::string::npos || close + 2 >= stat.size() ? '\0' : stat[close + 2];
 }
 
+// Ended: gone from /proc, or dead and not yet released.
+inline bool ThreadEnded(pid_t tid)
+{
+    const char state = ThreadState(tid);
+    return state == '\0' || state == 'Z' || state == 'X';
+}
+
+// The threads that are here now and were not in `before`.
+inline std::set<pid_t> ThreadsSince(const std::set<pid_t>& before)
+{
+    std::set<pid_t> started;
+    for (const pid_t tid : ThreadIds()) {
+        if (before.count(tid) == 0) {
+            started.insert(tid);
+        }
+    }
+    return started;
+}
+
 inline pid_t CurrentThreadId()
 {
     return ::gettid();

@@ -34,11 +34,6 @@ std::chrono::nanoseconds CpuOf(const std::set<pid_t>& threads)
     return sum;
 }
 
-std::size_t ThreadCount()
-{
-    return test::ThreadIds().size();
-}
-
 // A port on the slave of a pseudo-terminal that collects what OnRxChar reads.
 class PortOnPty {
 public:
@@ -244,11 +239,13 @@ TEST(PortClose, CloseAndReopenFromInsideTheReceptionHandlerDoNotHang)
 TEST(PortUnplug, ClosingTheMasterEndsTheThreadWithoutSpinning)
 {
     PortOnPty p;
-    // A first thread makes a sanitizer start its own helper thread now, not inside the count.
+    // A first thread makes a sanitizer start its own helper thread now, not with the port's.
+    // Threads are told apart by id: one that has just been joined may still be listed.
     std::thread([] {}).join();
-    const std::size_t threadsBefore = ThreadCount();
+    const std::set<pid_t> before = test::ThreadIds();
     p.port.Open();
-    EXPECT_EQ(ThreadCount(), threadsBefore + 1) << "the event thread runs";
+    const std::set<pid_t> eventThread = test::ThreadsSince(before);
+    ASSERT_EQ(eventThread.size(), 1u) << "the event thread runs";
     p.pty.Write("last scan");
     // The bytes are in the port's queue and their hand-over waits for the main thread. (A
     // hang-up flushes what the kernel still holds, so the master closes only now.)
@@ -256,7 +253,8 @@ TEST(PortUnplug, ClosingTheMasterEndsTheThreadWithoutSpinning)
     p.pty.CloseMaster();
     EXPECT_TRUE(p.ServeUntilReceived(9));
     EXPECT_EQ(p.Received(), "last scan");
-    EXPECT_TRUE(test::WaitUntil([&] { return ThreadCount() == threadsBefore; })) << "the event thread ended";
+    EXPECT_TRUE(test::WaitUntil([&] { return test::ThreadEnded(*eventThread.begin()); }))
+        << "the event thread ended";
     // The port's side is this thread alone now (a sanitizer's threads are not counted).
     const std::set<pid_t> self{test::CurrentThreadId()};
     const auto cpuBefore = CpuOf(self);
@@ -275,13 +273,9 @@ TEST(PortIdle, AnOpenPortWaitingForEveryEventCostsNoCpu)
     const std::set<pid_t> before = test::ThreadIds();
     p.port.Open();
     // The port's threads and this one, which serves its hand-overs.
-    std::set<pid_t> port{test::CurrentThreadId()};
-    for (const pid_t tid : test::ThreadIds()) {
-        if (before.count(tid) == 0) {
-            port.insert(tid);
-        }
-    }
-    ASSERT_GE(port.size(), 2u) << "no event thread";
+    std::set<pid_t> port = test::ThreadsSince(before);
+    ASSERT_FALSE(port.empty()) << "no event thread";
+    port.insert(test::CurrentThreadId());
     p.pty.Write("warm");
     ASSERT_TRUE(p.ServeUntilReceived(4));
     const auto cpuBefore = CpuOf(port);
