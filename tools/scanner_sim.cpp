@@ -1,7 +1,7 @@
 // A barcode scanner on a pseudo-terminal: prints the terminal's path on the first line of
-// standard output, waits until a program opens it, then sends codes with a terminator at a
-// chosen rate and line speed. Codes come from the arguments, a file, or standard input
-// (one code per line, sent as each line arrives).
+// standard output, waits until a program opens it (and, on request, emptied its input), then sends
+// codes with a terminator at a chosen rate and line speed. Codes come from the arguments, a
+// file, or standard input (one code per line, sent as each line arrives).
 
 #include <cctype>
 #include <cerrno>
@@ -16,6 +16,7 @@
 #include <poll.h>
 #include <string>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -41,6 +42,8 @@ void Usage()
            "  -l, --link PATH      also make PATH a symbolic link to the terminal\n"
            "  -d, --delay MS       pause after the terminal was opened, before the first code (default 500)\n"
            "  -n, --no-wait        do not wait for the terminal to be opened\n"
+           "  -F, --wait-flush     after the open, also wait until the program emptied its input (a\n"
+           "                       serial port's open does, and would drop what came before)\n"
            "      --linger MS      keep the terminal after the last code (default 1000; -1 = until a "
            "signal)\n"
            "Without codes and without --file, codes are read from standard input.\n";
@@ -94,6 +97,7 @@ struct Options {
     long delayMs = 500;
     long lingerMs = 1000;
     bool waitOpen = true;
+    bool waitFlush = false;
     bool quiet = false;
     std::string file;
     std::string link;
@@ -126,6 +130,8 @@ bool ParseArgs(int argc, char** argv, Options& o)
             o.quiet = true;
         } else if (a == "-n" || a == "--no-wait") {
             o.waitOpen = false;
+        } else if (a == "-F" || a == "--wait-flush") {
+            o.waitFlush = true;
         } else if (a == "-t" || a == "--terminator") {
             if (!value(v) || !ParseTerminator(v, o.terminator)) {
                 return false;
@@ -179,6 +185,24 @@ void SleepMs(long ms)
 }
 
 // Waits for another program to open the terminal (an open event on its device node).
+// After the open, waits until the opener has emptied its input queue, as the master in
+// packet mode is told; an opener that never does is given up on after a few seconds.
+void WaitForInputFlush(int master)
+{
+    pollfd p{master, POLLIN | POLLPRI, 0};
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!stopRequested && std::chrono::steady_clock::now() < end) {
+        if (poll(&p, 1, 200) <= 0) {
+            continue;
+        }
+        char packet[4096];
+        const ssize_t got = read(master, packet, sizeof packet);
+        if (got > 0 && packet[0] != TIOCPKT_DATA && (packet[0] & TIOCPKT_FLUSHREAD) != 0) {
+            return;
+        }
+    }
+}
+
 bool WaitForOpen(const std::string& path)
 {
     const int fd = inotify_init1(IN_CLOEXEC);
@@ -256,6 +280,12 @@ int main(int argc, char** argv)
     }
     cfmakeraw(&raw);
     tcsetattr(slave, TCSANOW, &raw);
+    if (o.waitFlush) {
+        // Packet mode only tells the master of the opener's flushes; what is written is
+        // unchanged.
+        const int packetMode = 1;
+        ioctl(master, TIOCPKT, &packetMode);
+    }
     if (!o.link.empty()) {
         unlink(o.link.c_str());
         if (symlink(path.c_str(), o.link.c_str()) != 0) {
@@ -271,6 +301,9 @@ int main(int argc, char** argv)
         }
         if (!WaitForOpen(path)) {
             return stopRequested ? 0 : 1;
+        }
+        if (o.waitFlush) {
+            WaitForInputFlush(master);
         }
         SleepMs(o.delayMs);
     }

@@ -1,27 +1,43 @@
 #pragma once
 
-#include "app/tform1.h"
+#include "app/app_system.h"
+#include "app/device_watch.h"
+#include "app/shell.h"
+#include "base/codepage.h"
+#include "keys/keyboard_platform.h"
+#include "serial/comm_device.h"
+#include "serial/main_thread_dispatcher.h"
 
 #include <functional>
+#include <memory>
+#include <string>
 
 namespace lantorvix {
 
-// What a desktop without a tray changes at start (the Linux program); empty members change
-// nothing.
-struct TraylessStart {
-    // Asked when another copy holds the guard: true when that copy showed its window in
-    // answer, so that the warning is not due.
-    std::function<bool()> runningCopyShown;
-    // Asked after FormCreate when the port opened: true shows the settings window all the same.
-    std::function<bool()> noTray;
+// What only the platform knows, handed in by each program's main; everything else, and the
+// order it is brought up in, belongs to RunProgram.
+struct ProgramParts {
+    Shell& shell;
+    AppSystem& system;
+    // Wakes the main loop for the port's hand-overs; made once the dispatcher exists.
+    std::function<std::unique_ptr<Waker>(MainThreadDispatcher&)> createWaker;
+    // The key sender for the language's code page, showing its own boxes through showBox.
+    // A failure (no way to type on this machine) is shown once and the program runs on.
+    std::function<std::unique_ptr<KeyboardPlatform>(CodePage, MessageBoxHandler showBox)> createKeyboard;
+    std::function<std::unique_ptr<CommDevice>()> createDevice;
+    // Watches for the scanner's port to come back after it went away or was absent at start.
+    std::function<std::unique_ptr<DeviceWatch>(MainThreadDispatcher&)> createDeviceWatch;
+    std::string makerUrl;
+    // Where the catalogues are looked up beside; empty: this program's own path.
+    std::string executablePath = {};
 };
 
-// The program entry after the platform's own start-up (translation, port messages): the
-// single-instance guard with its warning box, the creation of the main window object (its
-// FormCreate), the decision whether the settings window is shown, and the message loop.
-// attach is told the form before FormCreate runs, and nullptr before it is destroyed.
-// Returns the process exit code.
-int RunProgram(TForm1::Services services, const std::function<void(TForm1*)>& attach,
-               const TraylessStart& trayless = {});
+// The program entry, in this order: the translation of the built-in messages, the port's
+// dispatcher and its waker, the single-instance guard (a second copy shows its warning, or
+// brings the running copy's window forward where the desktop has no tray, and creates
+// nothing more), the keyboard, the main window object (its FormCreate), the settings window
+// when no port is open or no tray shows the program, the message loop. Every platform runs this one
+// start-up. Returns the process exit code.
+int RunProgram(const ProgramParts& parts);
 
 } // namespace lantorvix

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/app_settings.h"
+
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -8,7 +11,14 @@
 // settings window's lists correspond. Pure functions; TForm1 does the reading and writing.
 namespace lantorvix::settings {
 
+// The items of the settings window's lists; an item's index is what the functions below
+// take and give.
+inline constexpr const char* kPortItems[] = {kNoPort.data()}; // then the machine's ports
 inline constexpr int kBaudRates[] = {1200, 2400, 4800, 9600, 19200};
+inline constexpr const char* kBaudItems[] = {"1200", "2400", "4800", "9600", "19200"};
+static_assert(std::size(kBaudItems) == std::size(kBaudRates));
+inline constexpr const char* kStopItems[] = {"ENTER (CR/LF)", "CR"};
+inline constexpr const char* kAddedItems[] = {"NINCS", "ENTER (CR/LF)", "TAB"};
 
 // A stored speed (nothing when the key is missing or not an integer) to one of the offered
 // speeds; anything else is 9600.

@@ -5,32 +5,35 @@
 
 namespace lantorvix {
 
+class TForm1;
+
 // The drop-down lists and check boxes of the settings window.
 enum class ComboBox { cmbPort, cmbBaud, cmbStop, cmbAdd };
 enum class CheckBox { chkDiscNull, ChkAutoRun };
 
-// Message box flags, as the Win32 MB_* values; a box gets one of the sums below.
-namespace mb {
-inline constexpr unsigned MB_OK = 0x00;
-inline constexpr unsigned MB_YESNO = 0x04;
-inline constexpr unsigned MB_ICONERROR = 0x10;
-inline constexpr unsigned MB_ICONQUESTION = 0x20;
-inline constexpr unsigned MB_ICONWARNING = 0x30;
-inline constexpr unsigned MB_DEFBUTTON2 = 0x100;
-inline constexpr unsigned Error = MB_OK | MB_ICONERROR;                               // 16
-inline constexpr unsigned Warning = MB_OK | MB_ICONWARNING;                           // 48
-inline constexpr unsigned YesNoQuestion = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2; // 292
-inline constexpr unsigned YesNoWarning = MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2;   // 308
-} // namespace mb
+// The message boxes the program shows: buttons, default button and icon. Each desktop
+// maps them to its own; the Win32 flags are 0, 16, 48, 292 and 308.
+enum class BoxKind {
+    plain,         // OK, no icon (the key-sequence language's boxes)
+    error,         // OK, error icon
+    warning,       // OK, warning icon
+    yesNoQuestion, // Yes and No, No the default, question icon
+    yesNoWarning,  // Yes and No, No the default, warning icon
+};
 
-// The button that closed a message box, with the Win32 ID* values.
-enum class DialogResult { idOK = 1, idCancel = 2, idYes = 6, idNo = 7 };
+constexpr bool IsYesNo(BoxKind kind)
+{
+    return kind == BoxKind::yesNoQuestion || kind == BoxKind::yesNoWarning;
+}
+
+// The button that closed a message box; closing a yes/no box otherwise answers No.
+enum class BoxAnswer { ok, yes, no };
 
 // What the window does after its close handler ran.
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 
-// Mouse notifications of the tray icon, with the Win32 message numbers the shell reports.
-enum class TrayNotification { wmLButtonDblClk = 515, wmRButtonDown = 516, other = 0 };
+// Mouse actions on the tray icon that the form answers; anything else is `other`.
+enum class TrayClick { leftDoubleClick, rightButtonDown, other };
 
 // The desktop around TForm1: the settings window with its controls, the tray icon and its
 // menu, message boxes, the one-second Timer1, the message loop. One implementation per
@@ -38,14 +41,11 @@ enum class TrayNotification { wmLButtonDblClk = 515, wmRButtonDown = 516, other 
 //
 // Contract
 // - Texts crossing this interface are UTF-8.
-// - The window and its controls exist from construction, hidden, with their design state:
-//   caption "Lantorvix - Beállítások"; cmbPort holds "NINCS"; cmbBaud "1200" "2400"
-//   "4800" "9600" "19200"; cmbStop "ENTER (CR/LF)" "CR"; cmbAdd "NINCS" "ENTER (CR/LF)"
-//   "TAB"; cmbPort, cmbStop and cmbAdd select item 0, cmbBaud selects nothing (-1);
-//   ChkAutoRun is checked, chkDiscNull not. The lists accept only their own items.
+// - The window and its controls exist from construction, hidden, as the control table
+//   (form_layout.h) describes them: caption, geometry, texts, list items, design state. The
+//   lists accept only their own items.
 // - Setting a selection or a check state through this interface never calls a handler.
-//   Only the user does: the shell then calls the form's change handler (cmbPortChange,
-//   cmbBaudChange, cmbStopChange, cmbAddChange, chkDiscNullClick; ChkAutoRun has none).
+//   Only the user does: the shell then calls the handler the control table names.
 // - Every call from the shell into the form goes through TForm1::RunHandler, which shows
 //   any failure in the general error box; the shell catches nothing itself.
 // - Events the shell delivers into the form: button clicks (btnOKClick, btnCancelClick),
@@ -59,6 +59,10 @@ enum class TrayNotification { wmLButtonDblClk = 515, wmRButtonDown = 516, other 
 class Shell {
 public:
     virtual ~Shell() = default;
+
+    // The form that receives the events; nullptr detaches it. Until a form is attached,
+    // user events are dropped and message boxes have no owner window.
+    virtual void Attach(TForm1* form) = 0;
 
     // Settings window.
     virtual void ShowWindow() = 0; // make visible and activate (also when already visible)
@@ -85,10 +89,17 @@ public:
     virtual void RemoveTrayIcon() = 0;
     // Opens the tray menu ("Beállítások", separator, "Kilépés" bold default) at the mouse.
     virtual void PopupTrayMenu() = 0;
+    // Whether the desktop shows tray icons now. Without a tray (a Linux desktop without a
+    // notification area) the window is the only way to reach the program: it is shown at
+    // start, and closing it from its title bar asks the exit question. Win32: always true.
+    virtual bool TrayAvailable() const = 0;
+    // Another copy holds the single-instance guard: asks it to show its window; true when it
+    // did, and the second-copy warning is then not due. Win32: always false.
+    virtual bool ShowRunningCopy() = 0;
 
-    // Modal message box; flags are one of the mb:: sums (icon, buttons, default button).
-    // Called once before the form exists (the second-copy warning): then it has no owner.
-    virtual DialogResult MessageBox(std::string_view text, std::string_view caption, unsigned flags) = 0;
+    // Modal message box. Called once before the form exists (the second-copy warning): then
+    // it has no owner.
+    virtual BoxAnswer MessageBox(std::string_view text, std::string_view caption, BoxKind kind) = 0;
 
     // Timer1: repeating, 1000 ms. Enabling a running timer does not restart its interval.
     virtual void SetTimerEnabled(bool enabled) = 0;

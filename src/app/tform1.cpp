@@ -4,40 +4,13 @@
 
 #include "app/app_texts.h"
 #include "app/general_error.h"
+#include "base/utf8.h"
 #include "serial/com_port.h"
 
 #include <optional>
 
 namespace lantorvix {
 namespace {
-
-bool IsValidUtf8(std::string_view text)
-{
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t extra = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-        } else if (c >= 0x80) {
-            return false;
-        }
-        if (text.size() - i <= extra) {
-            return false;
-        }
-        for (std::size_t k = 1; k <= extra; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-                return false;
-            }
-        }
-        i += extra + 1;
-    }
-    return true;
-}
 
 std::optional<TBaudRate> PortBaudRate(int baudRate)
 {
@@ -110,7 +83,7 @@ void TForm1::OpenScannerPort()
     try {
         comPort_->Open();
     } catch (...) {
-        shell_.MessageBox(texts::kPortOpenError, texts::kCaption, mb::Error);
+        shell_.MessageBox(texts::kPortOpenError, texts::kCaption, BoxKind::error);
         shell_.BringToForeground();
     }
 }
@@ -145,27 +118,27 @@ void TForm1::Belltsok1Click()
     shell_.ShowWindow();
 }
 
-void TForm1::TrayIconNotify(TrayNotification notification)
+void TForm1::TrayIconNotify(TrayClick notification)
 {
     switch (notification) {
-    case TrayNotification::wmLButtonDblClk:
+    case TrayClick::leftDoubleClick:
         shell_.BringToForeground();
         shell_.ProcessMessages();
         shell_.ShowWindow();
         break;
-    case TrayNotification::wmRButtonDown:
+    case TrayClick::rightButtonDown:
         shell_.BringToForeground();
         shell_.ProcessMessages();
         shell_.PopupTrayMenu();
         break;
-    case TrayNotification::other:
+    case TrayClick::other:
         break;
     }
 }
 
 void TForm1::Kilps1Click()
 {
-    if (shell_.MessageBox(texts::kConfirmExit, texts::kCaption, mb::YesNoQuestion) != DialogResult::idYes) {
+    if (shell_.MessageBox(texts::kConfirmExit, texts::kCaption, BoxKind::yesNoQuestion) != BoxAnswer::yes) {
         return;
     }
     StopWaitingForPort();
@@ -200,7 +173,7 @@ void TForm1::btnOKClick()
         }
         return;
     }
-    if (shell_.MessageBox(texts::kNoPortConfirm, texts::kCaption, mb::YesNoWarning) != DialogResult::idYes) {
+    if (shell_.MessageBox(texts::kNoPortConfirm, texts::kCaption, BoxKind::yesNoWarning) != BoxAnswer::yes) {
         return;
     }
     StopWaitingForPort();
@@ -222,7 +195,7 @@ void TForm1::RunHandler(const std::function<void()>& handler)
 
 void TForm1::ShowGeneralError(std::string_view message)
 {
-    shell_.MessageBox(ToUtf8(GeneralErrorText(message)), ToUtf8(title_), mb::Error);
+    shell_.MessageBox(ToUtf8(GeneralErrorText(message)), ToUtf8(title_), BoxKind::error);
 }
 
 std::string TForm1::ToUtf8(std::string_view text) const

@@ -57,7 +57,7 @@ public:
     void FormShow();
     void Kilps1Click();
     void Belltsok1Click();
-    void TrayIconNotify(TrayNotification notification);
+    void TrayIconNotify(TrayClick notification);
 
     // Scanner input.
     void ComPortRxChar(int count);

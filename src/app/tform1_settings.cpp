@@ -95,7 +95,7 @@ void TForm1::SyncAutoRun(bool write)
         data = system_.ExecutablePath();
     }
     if (system_.WriteAutostart(title_, data) == AppSystem::AutostartWrite::storeUnavailable) {
-        shell_.MessageBox(texts::kAutostartWriteError, texts::kCaption, mb::Error);
+        shell_.MessageBox(texts::kAutostartWriteError, texts::kCaption, BoxKind::error);
     }
 }
 

@@ -10,7 +10,4 @@ std::string RemoveCarriageReturns(std::string_view text);
 // A CR before every LF that does not already follow one.
 std::string AddCarriageReturns(std::string_view text);
 
-// Strict UTF-8: no overlong forms, surrogates or code points past U+10FFFF.
-bool IsValidUtf8(std::string_view text);
-
 } // namespace lantorvix::i18n

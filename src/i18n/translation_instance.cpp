@@ -2,6 +2,7 @@
 
 #include "base/codepage.h"
 #include "base/format.h"
+#include "base/utf8.h"
 #include "i18n/line_ends.h"
 #include "i18n/translation_error.h"
 

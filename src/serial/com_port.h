@@ -32,6 +32,12 @@ using TComSignalEvent = std::function<void(TCustomComPort& Sender, bool OnOff)>;
 // The serial port component: one device with its line settings, an event thread while open
 // and the dispatch of line events to the handlers below.
 //
+// It keeps its whole surface (links, window-message sync, buffers, persistence) although the
+// scanner program opens one port for character reception: it is a general component with a
+// contract of its own, the parts share the event thread and the settings model, and a
+// component trimmed to one caller would have to be rebuilt, and its tests rewritten, for the
+// next. What the program does not use costs nothing while unset.
+//
 // Thread-safety contract: properties, Open, Close and the apply operations belong to the main
 // thread (the dispatcher's) and take no lock. Under smThreadSync and smWindowSync the line
 // event handlers run on the main thread too; under smNone they run on the event thread,

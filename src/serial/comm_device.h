@@ -14,6 +14,11 @@ namespace lantorvix {
 //
 // Records and bit values are those of the Windows API so that both implementations and the
 // port agree on one vocabulary.
+//
+// Why the POSIX device plays the Windows driver's part rather than the port speaking termios:
+// the port's logic (event waits, queue counts, line errors, time-outs, error codes in its
+// messages) is written and tested once, against one driver model, and behaves the same on
+// both systems; all that differs between them stays below this line.
 
 // The device control block (Windows DCB), 28 bytes there. The two-bit and one-bit members of
 // the Windows bit field are carried together in Flags, with the Windows bit positions.

@@ -62,7 +62,7 @@ class RecoveryChoice : public Recovery, public ::testing::WithParamInterface<Cho
 TEST_P(RecoveryChoice, AnAppliedChoiceEndsTheWait)
 {
     LoseDeviceInACode();
-    shell.answers = {DialogResult::idYes};
+    shell.answers = {BoxAnswer::yes};
     shell.UserSelect(ComboBox::cmbPort, GetParam().portItem);
     shell.UserClick([](TForm1& f) { f.btnOKClick(); });
     EXPECT_FALSE(watch->Watching());
@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, RecoveryChoice,
 TEST_F(Recovery, ExitEndsTheWait)
 {
     LoseDeviceInACode();
-    shell.answers = {DialogResult::idYes};
+    shell.answers = {BoxAnswer::yes};
     shell.UserClick([](TForm1& f) { f.Kilps1Click(); });
     EXPECT_TRUE(form->Terminated());
     EXPECT_FALSE(watch->Watching());

@@ -152,7 +152,7 @@ TEST_F(TForm1Test, KeySenderFailureIsShownAndReceptionGoesOn)
     ASSERT_EQ(shell.boxes.size(), 1u);
     EXPECT_EQ(shell.boxes[0].text, "'X' is not a valid integer value.");
     EXPECT_EQ(shell.boxes[0].caption, form->Title());
-    EXPECT_EQ(shell.boxes[0].flags, mb::Error);
+    EXPECT_EQ(shell.boxes[0].kind, BoxKind::error);
     EXPECT_EQ(keyboard.TypedText(), "7\n");
     EXPECT_EQ(form->ScanBuffer(), "");
     EXPECT_FALSE(shell.timer);

@@ -3,6 +3,7 @@
 #include "tform1_fixture.h"
 
 #include "app/program.h"
+#include "support/fake_device_watch.h"
 
 namespace lantorvix::test {
 namespace {
@@ -47,7 +48,7 @@ TEST_F(TForm1Test, StartWithAPortThatFailsShowsTheErrorThenTheWindow)
     form->OpenScannerPort();
     EXPECT_FALSE(form->Connected());
     ASSERT_EQ(shell.boxes.size(), 1u);
-    EXPECT_EQ(shell.boxes[0], (FakeShell::Box{kPortError, "Lantorvix", 16}));
+    EXPECT_EQ(shell.boxes[0], (FakeShell::Box{kPortError, "Lantorvix", BoxKind::error}));
     EXPECT_EQ(shell.calls.back(), "foreground");
 }
 
@@ -74,11 +75,12 @@ TEST_F(TForm1Test, ExitAsksAndOnlyYesEnds)
 {
     StartWithPort();
     form->Kilps1Click();
-    EXPECT_EQ(shell.boxes.back(), (FakeShell::Box{"Biztosan ki akar lépni?", "Lantorvix", 292}));
+    EXPECT_EQ(shell.boxes.back(),
+              (FakeShell::Box{"Biztosan ki akar lépni?", "Lantorvix", BoxKind::yesNoQuestion}));
     EXPECT_FALSE(shell.terminated);
     EXPECT_TRUE(shell.trayIcon);
 
-    shell.answers = {DialogResult::idYes};
+    shell.answers = {BoxAnswer::yes};
     form->Kilps1Click();
     EXPECT_EQ(std::vector<std::string>(shell.calls.end() - 3, shell.calls.end()),
               (std::vector<std::string>{"tray remove", "process", "terminate"}));
@@ -101,12 +103,12 @@ TEST_F(TForm1Test, ClosingOnlyHidesTheWindowAndKeepsThePort)
 TEST_F(TForm1Test, TrayNotificationsAndMenu)
 {
     StartWithPort();
-    form->TrayIconNotify(TrayNotification::other);
+    form->TrayIconNotify(TrayClick::other);
     EXPECT_TRUE(shell.calls.empty());
-    form->TrayIconNotify(TrayNotification::wmLButtonDblClk);
+    form->TrayIconNotify(TrayClick::leftDoubleClick);
     EXPECT_EQ(shell.calls, (std::vector<std::string>{"foreground", "process", "show"}));
     shell.calls.clear();
-    form->TrayIconNotify(TrayNotification::wmRButtonDown);
+    form->TrayIconNotify(TrayClick::rightButtonDown);
     EXPECT_EQ(shell.calls, (std::vector<std::string>{"foreground", "process", "tray menu"}));
     shell.windowVisible = false;
     form->Belltsok1Click();
@@ -165,13 +167,13 @@ TEST_F(TForm1Test, ApplyWithNoPortAsksFirst)
     shell.ShowWindow();
     shell.UserSelect(ComboBox::cmbPort, 0);
     shell.UserClick([](TForm1& f) { f.btnOKClick(); }); // answered No
-    EXPECT_EQ(shell.boxes.back(),
-              (FakeShell::Box{"Nem adott meg portot!\r\nBiztos menteni akar?", "Lantorvix", 308}));
+    EXPECT_EQ(shell.boxes.back(), (FakeShell::Box{"Nem adott meg portot!\r\nBiztos menteni akar?",
+                                                  "Lantorvix", BoxKind::yesNoWarning}));
     EXPECT_TRUE(form->Connected());
     EXPECT_EQ(ReadIni(), before);
     EXPECT_TRUE(shell.windowVisible);
 
-    shell.answers = {DialogResult::idYes};
+    shell.answers = {BoxAnswer::yes};
     shell.SetChecked(CheckBox::ChkAutoRun, true);
     shell.UserClick([](TForm1& f) { f.btnOKClick(); });
     EXPECT_FALSE(form->Connected());
@@ -205,7 +207,7 @@ TEST_F(TForm1Test, UnwritableSettingsFileStopsApplyInTheGeneralErrorBox)
     shell.UserClick([](TForm1& f) { f.btnOKClick(); });
     ASSERT_EQ(shell.boxes.size(), 1u);
     EXPECT_EQ(shell.boxes[0].text, "Unable to write to " + system.settingsFile + ".");
-    EXPECT_EQ(shell.boxes[0].flags, mb::Error);
+    EXPECT_EQ(shell.boxes[0].kind, BoxKind::error);
     EXPECT_EQ(shell.boxes[0].caption, form->Title());
     EXPECT_FALSE(system.autostart.has_value());
     EXPECT_TRUE(shell.windowVisible);
@@ -218,7 +220,7 @@ TEST_F(TForm1Test, AutostartStoreThatCannotBeOpenedIsReportedAndApplyGoesOn)
     shell.ShowWindow();
     shell.UserClick([](TForm1& f) { f.btnOKClick(); });
     EXPECT_EQ(shell.boxes.back(),
-              (FakeShell::Box{"Hiba a regisztrációs adatbázis írásakor!", "Lantorvix", 16}));
+              (FakeShell::Box{"Hiba a regisztrációs adatbázis írásakor!", "Lantorvix", BoxKind::error}));
     EXPECT_FALSE(shell.windowVisible);
 }
 
@@ -234,52 +236,74 @@ TEST_F(TForm1Test, AutostartValueThatCannotBeSetStopsApply)
     EXPECT_TRUE(shell.windowVisible);
 }
 
+// The program entry over the fakes; `made` counts the keyboards and devices it asked for.
+ProgramParts FakeParts(FakeShell& shell, FakeSystem& system, int& made)
+{
+    return {shell,
+            system,
+            [](MainThreadDispatcher&) { return std::unique_ptr<Waker>(); },
+            [&made](CodePage, MessageBoxHandler) {
+                ++made;
+                return std::make_unique<RecordingKeyboard>();
+            },
+            [&made] {
+                ++made;
+                return std::make_unique<FakeCommDevice>();
+            },
+            [](MainThreadDispatcher&) { return std::make_unique<FakeDeviceWatch>(); },
+            ""};
+}
+
 TEST(ProgramEntry, SecondCopyShowsTheWarningAndCreatesNothing)
 {
     FakeShell shell;
     FakeSystem system;
     system.singleInstanceFree = false;
-    RecordingKeyboard keyboard;
-    bool created = false;
-    const int rc = RunProgram(TForm1::Services{shell, system, keyboard,
-                                               [&] {
-                                                   created = true;
-                                                   return std::unique_ptr<TComPort>();
-                                               },
-                                               CodePage::cp1252, "", {}},
-                              [](TForm1*) {});
-    EXPECT_EQ(rc, 0);
-    EXPECT_FALSE(created);
+    int made = 0;
+    EXPECT_EQ(RunProgram(FakeParts(shell, system, made)), 0);
+    EXPECT_EQ(made, 0);
     ASSERT_EQ(shell.boxes.size(), 1u);
     EXPECT_EQ(shell.boxes[0].text,
               "A Lantorvix.exe már fut!\r\n\r\nA programot nem lehet több példányban indítani!\r\n");
-    EXPECT_EQ(shell.boxes[0].flags, 48u);
+    EXPECT_EQ(shell.boxes[0].kind, BoxKind::warning);
     EXPECT_EQ(shell.calls, (std::vector<std::string>{"box " + shell.boxes[0].text}));
+
+    // Without a tray the running copy shows its window instead, and the warning is not due.
+    shell.boxes.clear();
+    shell.runningCopyShows = true;
+    EXPECT_EQ(RunProgram(FakeParts(shell, system, made)), 0);
+    EXPECT_TRUE(shell.boxes.empty());
+    EXPECT_EQ(made, 0);
 }
 
 TEST_F(TForm1Test, ProgramEntryShowsTheWindowOnlyWithoutAnOpenPort)
 {
     FakeShell entryShell;
-    TForm1* attached = nullptr;
-    MainThreadDispatcher d;
-    auto run = [&] {
+    int made = 0;
+    auto run = [&](ProgramParts parts) {
         entryShell.calls.clear();
-        return RunProgram(
-            TForm1::Services{
-                entryShell, system, keyboard,
-                [&] { return std::make_unique<TComPort>(nullptr, std::make_unique<FakeCommDevice>(), &d); },
-                CodePage::cp1252, "", {}},
-            [&](TForm1* f) {
-                attached = f;
-                entryShell.Attach(f);
-            });
+        RunProgram(parts);
+        EXPECT_EQ(entryShell.Attached(), nullptr) << "the form is gone";
     };
-    run();
+    run(FakeParts(entryShell, system, made));
     EXPECT_EQ(entryShell.calls, (std::vector<std::string>{"tray add", "foreground", "show", "loop"}));
-    EXPECT_EQ(attached, nullptr);
     WriteIni("[PORT]\nPortNum=1\n");
-    run();
+    run(FakeParts(entryShell, system, made));
     EXPECT_EQ(entryShell.calls, (std::vector<std::string>{"tray add", "loop"}));
+    // Without a tray the window is the only way to reach the program.
+    entryShell.trayAvailable = false;
+    run(FakeParts(entryShell, system, made));
+    EXPECT_EQ(entryShell.calls, (std::vector<std::string>{"tray add", "show", "loop"}));
+    entryShell.trayAvailable = true;
+
+    // No way to type on this machine: said once, and the program still reads the scanner.
+    ProgramParts noKeyboard = FakeParts(entryShell, system, made);
+    noKeyboard.createKeyboard = [](CodePage, MessageBoxHandler) -> std::unique_ptr<KeyboardPlatform> {
+        throw Exception("no X display and no /dev/uinput");
+    };
+    run(noKeyboard);
+    EXPECT_EQ(entryShell.calls,
+              (std::vector<std::string>{"box no X display and no /dev/uinput.", "tray add", "loop"}));
 }
 
 } // namespace
@@ -292,9 +316,12 @@ TEST_F(TForm1Test, GeneralErrorBoxShowsCodePageTextsInUtf8)
 {
     form->RunHandler([] { throw Exception("Hiba a port nyit\xe1s\xe1n"); }); // code page 1250
     form->RunHandler([] { throw Exception("m\xc3\xa1r UTF-8!"); });
-    EXPECT_EQ(shell.BoxTexts(), (std::vector<std::string>{"Hiba a port nyitásán.", "már UTF-8!"}));
+    // 1250 bytes that look like a UTF-8 surrogate are still 1250.
+    form->RunHandler([] { throw Exception("\xed\xa0\x80"); });
+    EXPECT_EQ(shell.BoxTexts(),
+              (std::vector<std::string>{"Hiba a port nyitásán.", "már UTF-8!", "í\u00a0€."}));
     EXPECT_EQ(shell.boxes[0].caption, "lantorvix");
-    EXPECT_EQ(shell.boxes[0].flags, mb::Error);
+    EXPECT_EQ(shell.boxes[0].kind, BoxKind::error);
 }
 
 } // namespace

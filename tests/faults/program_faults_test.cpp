@@ -79,6 +79,18 @@ protected:
             << "no tray icon";
     }
 
+    // The first scan on a port the program has just opened: written once the program holds
+    // the port and has set it up, so it is the port's first reception; the line typed.
+    std::optional<std::string> FirstScan(PtyPair& pty, const std::string& code)
+    {
+        probe.Focus(receiverWindow);
+        if (!pty.AwaitOpenBy(app->Pid())) {
+            return std::nullopt;
+        }
+        pty.Write(code + "\r\n");
+        return receiver->ReadLine(10s);
+    }
+
     // Scans until one gets through (the first reception after a time-out is dropped by
     // design), then waits for stragglers; the first line that arrived.
     std::optional<std::string> AwaitScan(PtyPair& pty, const std::string& code)
@@ -167,7 +179,7 @@ TEST_F(ProgramFaults, DeviceVanishesInACodeAndComesBackAtTheSamePathByItself)
     WriteIni(link.string(), kScanner);
     const std::string ini = ReadBytes(folder / "work" / "Lantorvix.ini");
     StartProgram();
-    ASSERT_EQ(AwaitScan(*first, "A1"), "A1<ENTER>");
+    ASSERT_EQ(FirstScan(*first, "A1"), "A1<ENTER>");
 
     first->Write("12345"); // the device goes in the middle of a code
     ASSERT_TRUE(first->AwaitSlaveDrained()) << "the program did not take the cut-off code";
@@ -241,7 +253,7 @@ TEST_P(ReadOnlyFaults, ApplyShowsTheWriteErrorAndKeepsTheFile)
     }
     StartProgram({"setpriv", "--reuid=" + std::to_string(nobody->pw_uid),
                   "--regid=" + std::to_string(nobody->pw_gid), "--clear-groups"});
-    ASSERT_EQ(AwaitScan(pty, "R1"), "R1<ENTER>");
+    ASSERT_EQ(FirstScan(pty, "R1"), "R1<ENTER>");
 
     Apply();
     const auto box = probe.WaitForWindowNamed(kGeneralCaption, 10s);
@@ -330,9 +342,8 @@ TEST_P(DamagedIniFaults, LoadsWhatItCanAndDefaultsTheRest)
     WriteBytes(folder / "work" / "Lantorvix.ini", p.before + "[PORT]\nPortNum=NINCS\nPortName=" +
                                                       pty.SlavePath() + "\nBaudRate=9600\n" + p.after);
     StartProgram();
-    probe.Focus(receiverWindow);
     // Without an added key nothing ends a line at the receiver: an ENTER code ("~") does.
-    const auto first = AwaitScan(pty, std::string(p.scan));
+    const auto first = FirstScan(pty, std::string(p.scan));
     ASSERT_TRUE(first) << "no scan arrived";
     EXPECT_EQ(*first, p.typed);
     EXPECT_TRUE(Boxes().empty()) << Boxes().front();
@@ -398,7 +409,7 @@ protected:
             ASSERT_TRUE(WaitUntil([&] { return probe.EmbeddedWindows("lantorvix").size() == 1; }, 20s))
                 << "no tray icon";
         }
-        ASSERT_EQ(AwaitScan(pty, "H1"), "H1<ENTER>");
+        ASSERT_EQ(FirstScan(pty, "H1"), "H1<ENTER>");
         pty.Write("{ENTER x}\r\n");
         // The key sender reads a braced name and count in capitals.
         ExpectBox(kGeneralCaption,
@@ -437,7 +448,7 @@ TEST_P(HostileCodeFaults, TheUserSeesWhatTheCodeMeansAndLaterScansArrive)
     PtyPair pty;
     WriteIni(pty.SlavePath(), kScanner);
     StartProgram();
-    ASSERT_EQ(AwaitScan(pty, "S1"), "S1<ENTER>");
+    ASSERT_EQ(FirstScan(pty, "S1"), "S1<ENTER>");
     pty.Write(p.bytes);
     if (*p.caption != '\0') {
         ExpectBox(p.caption, p.text);

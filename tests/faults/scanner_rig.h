@@ -28,6 +28,25 @@ public:
             throw std::runtime_error("the scanner rig's port did not open");
         }
         shell.calls.clear();
+        keyState_ = keyboard.keyState;
+    }
+
+    // Back to the state right after the start without building the rig again: a time-out
+    // and one more reception empty the buffer and stop the timer, the way the program itself
+    // drops a stale code; the records are emptied.
+    void Reset()
+    {
+        form->Timer1Timer();
+        Receive("-");
+        if (!form->ScanBuffer().empty() || form->ScanTimedOut() || shell.TimerEnabled()) {
+            throw std::runtime_error("the scanner rig did not return to its start");
+        }
+        keyboard.events.clear();
+        keyboard.boxes.clear();
+        keyboard.calls.clear();
+        keyboard.keyState = keyState_;
+        shell.boxes.clear();
+        shell.calls.clear();
     }
 
     // Everything the user saw: the typed text, then the boxes of the key sender and of the
@@ -43,6 +62,9 @@ public:
         }
         return seen;
     }
+
+private:
+    KeyStateTable keyState_{};
 };
 
 } // namespace lantorvix::test

@@ -39,10 +39,11 @@ std::filesystem::path Folder()
     return TestTempPath("lantorvix-split-");
 }
 
-// Cuts are the offsets where a new reception starts (ascending, inside the stream).
-Outcome RunScans(const Settings& settings, const std::string& stream, const std::vector<std::size_t>& cuts)
+// Cuts are the offsets where a new reception starts (ascending, inside the stream). The rig
+// is built once per settings and reset for each run.
+Outcome RunScans(ScannerRig& rig, const std::string& stream, const std::vector<std::size_t>& cuts)
 {
-    ScannerRig rig(Folder(), settings.ini);
+    rig.Reset();
     std::size_t from = 0;
     for (std::size_t i = 0; i <= cuts.size(); ++i) {
         const std::size_t to = i < cuts.size() ? cuts[i] : stream.size();
@@ -77,7 +78,10 @@ std::string Describe(const std::string& stream, const std::vector<std::size_t>& 
     return out;
 }
 
-class SplitProperty : public ::testing::TestWithParam<Settings> {};
+class SplitProperty : public ::testing::TestWithParam<Settings> {
+protected:
+    ScannerRig rig{Folder(), GetParam().ini};
+};
 
 // Every one of the 2^(n-1) splits of short streams that hold the awkward cases: a stop
 // string cut in two, an empty code, zeros, a command character, a rejected key name, a
@@ -89,7 +93,7 @@ TEST_P(SplitProperty, EverySplitOfShortStreamsTypesTheSame)
         "a\0b\r\nc\r\n"s, "000\r\r\n\n7\r", "012345\r\n", "{\r\n}\r\n",     "%(\r\nq\r\n",
     };
     for (const std::string& stream : streams) {
-        const Outcome whole = RunScans(GetParam(), stream, {});
+        const Outcome whole = RunScans(rig, stream, {});
         const std::size_t gaps = stream.size() - 1;
         ASSERT_LE(gaps, 16u);
         for (std::uint32_t mask = 1; mask < (1u << gaps); ++mask) {
@@ -99,7 +103,7 @@ TEST_P(SplitProperty, EverySplitOfShortStreamsTypesTheSame)
                     cuts.push_back(g + 1);
                 }
             }
-            ExpectSame(whole, RunScans(GetParam(), stream, cuts), Describe(stream, cuts));
+            ExpectSame(whole, RunScans(rig, stream, cuts), Describe(stream, cuts));
             if (HasFailure()) {
                 return;
             }
@@ -125,7 +129,7 @@ TEST_P(SplitProperty, RandomStreamsAndSplitsTypeTheSame)
             }
         }
         stream.resize(length);
-        const Outcome whole = RunScans(GetParam(), stream, {});
+        const Outcome whole = RunScans(rig, stream, {});
         for (int split = 0; split < 6; ++split) {
             std::vector<std::size_t> cuts;
             const double chance = std::uniform_real_distribution<double>(0.02, 0.9)(random);
@@ -134,7 +138,7 @@ TEST_P(SplitProperty, RandomStreamsAndSplitsTypeTheSame)
                     cuts.push_back(at);
                 }
             }
-            ExpectSame(whole, RunScans(GetParam(), stream, cuts), Describe(stream, cuts));
+            ExpectSame(whole, RunScans(rig, stream, cuts), Describe(stream, cuts));
             if (HasFailure()) {
                 return;
             }

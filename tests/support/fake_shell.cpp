@@ -1,5 +1,6 @@
 #include "support/fake_shell.h"
 
+#include "app/form_layout.h"
 #include "app/tform1.h"
 
 namespace lantorvix::test {
@@ -16,43 +17,37 @@ std::size_t At(CheckBox box)
 
 } // namespace
 
+// The user's change reaches the handler that the form's control table names, as in the
+// real shells.
+void FakeShell::UserChanged(int id)
+{
+    if (const ControlLayout* control = FindControl(id); control != nullptr && control->handler != nullptr) {
+        UserClick([handler = control->handler](TForm1& f) { (f.*handler)(); });
+    }
+}
+
 FakeShell::FakeShell()
 {
-    items[At(ComboBox::cmbPort)] = {"NINCS"};
-    items[At(ComboBox::cmbBaud)] = {"1200", "2400", "4800", "9600", "19200"};
-    items[At(ComboBox::cmbStop)] = {"ENTER (CR/LF)", "CR"};
-    items[At(ComboBox::cmbAdd)] = {"NINCS", "ENTER (CR/LF)", "TAB"};
-    itemIndex = {0, -1, 0, 0};
-    checked[At(CheckBox::ChkAutoRun)] = true;
+    for (ComboBox box : {ComboBox::cmbPort, ComboBox::cmbBaud, ComboBox::cmbStop, ComboBox::cmbAdd}) {
+        const ControlLayout& c = *FindControl(ControlId(box));
+        items[At(box)].assign(c.items.begin(), c.items.end());
+        itemIndex[At(box)] = c.initial;
+    }
+    for (CheckBox box : {CheckBox::chkDiscNull, CheckBox::ChkAutoRun}) {
+        checked[At(box)] = FindControl(ControlId(box))->initial != 0;
+    }
 }
 
 void FakeShell::UserSelect(ComboBox box, int index)
 {
     SetItemIndex(box, index);
-    UserClick([box](TForm1& f) {
-        switch (box) {
-        case ComboBox::cmbPort:
-            f.cmbPortChange();
-            break;
-        case ComboBox::cmbBaud:
-            f.cmbBaudChange();
-            break;
-        case ComboBox::cmbStop:
-            f.cmbStopChange();
-            break;
-        case ComboBox::cmbAdd:
-            f.cmbAddChange();
-            break;
-        }
-    });
+    UserChanged(ControlId(box));
 }
 
 void FakeShell::UserCheck(CheckBox box, bool value)
 {
     SetChecked(box, value);
-    if (box == CheckBox::chkDiscNull) {
-        UserClick([](TForm1& f) { f.chkDiscNullClick(); });
-    }
+    UserChanged(ControlId(box));
 }
 
 void FakeShell::UserClick(const std::function<void(TForm1&)>& handler)
@@ -168,22 +163,21 @@ void FakeShell::PopupTrayMenu()
     calls.emplace_back("tray menu");
 }
 
-DialogResult FakeShell::MessageBox(std::string_view text, std::string_view caption, unsigned flags)
+BoxAnswer FakeShell::MessageBox(std::string_view text, std::string_view caption, BoxKind kind)
 {
     calls.push_back("box " + std::string(text));
-    Box box{std::string(text), std::string(caption), flags};
+    Box box{std::string(text), std::string(caption), kind};
     boxes.push_back(box);
     if (onBox) {
         onBox(box);
     }
-    const bool yesNo = (flags & 0x0F) == mb::MB_YESNO;
-    if (!yesNo) {
-        return DialogResult::idOK;
+    if (!IsYesNo(kind)) {
+        return BoxAnswer::ok;
     }
     if (answers.empty()) {
-        return DialogResult::idNo;
+        return BoxAnswer::no;
     }
-    const DialogResult answer = answers.front();
+    const BoxAnswer answer = answers.front();
     answers.pop_front();
     return answer;
 }

@@ -23,17 +23,18 @@ public:
     struct Box {
         std::string text;
         std::string caption;
-        unsigned flags = 0;
+        BoxKind kind = BoxKind::plain;
         bool operator==(const Box&) const = default;
     };
 
     FakeShell();
 
-    void Attach(TForm1* form) { form_ = form; }
+    void Attach(TForm1* form) override { form_ = form; }
+    TForm1* Attached() const { return form_; }
 
-    // Answers for the next yes/no boxes, in order; when none is left, boxes answer idNo
-    // (yes/no) or idOK.
-    std::deque<DialogResult> answers;
+    // Answers for the next yes/no boxes, in order; when none is left, boxes answer no
+    // (yes/no) or ok.
+    std::deque<BoxAnswer> answers;
     std::vector<Box> boxes;
     // Every call that changes something or reaches the desktop, in order ("show", "hide",
     // "close", "foreground", "tray add", "tray remove", "tray menu", "process", "terminate",
@@ -45,6 +46,7 @@ public:
     bool windowVisible = false;
     bool trayIcon = false;
     bool trayAvailable = true;
+    bool runningCopyShows = false; // what another copy answers a second start
     bool timer = false;
     bool terminated = false;
     std::array<std::vector<std::string>, 4> items;
@@ -77,7 +79,9 @@ public:
     bool AddTrayIcon() override;
     void RemoveTrayIcon() override;
     void PopupTrayMenu() override;
-    DialogResult MessageBox(std::string_view text, std::string_view caption, unsigned flags) override;
+    bool TrayAvailable() const override { return trayAvailable; }
+    bool ShowRunningCopy() override { return runningCopyShows; }
+    BoxAnswer MessageBox(std::string_view text, std::string_view caption, BoxKind kind) override;
     void SetTimerEnabled(bool enabled) override;
     bool TimerEnabled() const override { return timer; }
     void ProcessMessages() override;
@@ -86,6 +90,8 @@ public:
     void OpenUrl(std::string_view url) override;
 
 private:
+    void UserChanged(int id);
+
     TForm1* form_ = nullptr;
 };
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <stdexcept>
 #include <stdlib.h>
@@ -12,6 +13,9 @@
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+// termios2: the speed as a number, as the serial device sets it.
+#include <asm/termbits.h>
 
 namespace lantorvix::test {
 
@@ -112,6 +116,26 @@ bool PtyPair::AwaitSlaveDrained(std::chrono::milliseconds bound) const
         bound);
     ::close(fd);
     return drained;
+}
+
+bool PtyPair::AwaitOpenBy(int pid, unsigned baud, std::chrono::milliseconds bound) const
+{
+    const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
+    auto holdsSlave = [&] {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(fds, error)) {
+            if (std::filesystem::read_symlink(entry.path(), error) == slavePath_) {
+                return true;
+            }
+        }
+        return false;
+    };
+    // The master reads the slave's settings.
+    auto configured = [&] {
+        struct termios2 t {};
+        return ::ioctl(master_, TCGETS2, &t) == 0 && t.c_ispeed == baud;
+    };
+    return WaitUntil([&] { return holdsSlave() && configured(); }, bound);
 }
 
 void PtyPair::CloseMaster()

@@ -41,6 +41,12 @@ public:
     // Hangs the line up: the slave sees the device go away.
     void CloseMaster();
 
+    // Waits until process `pid` holds the slave open (its fd in /proc) and has set the line
+    // to `baud`: a serial port sets its speed after its open emptied the input, so what is
+    // written from then on is its first reception. False when not within the bound.
+    bool AwaitOpenBy(int pid, unsigned baud = 9600,
+                     std::chrono::milliseconds bound = std::chrono::seconds(20)) const;
+
 private:
     int master_ = -1;
     std::string slavePath_;

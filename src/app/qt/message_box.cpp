@@ -20,31 +20,29 @@ QString ButtonText(std::string_view msgid)
 
 } // namespace
 
-void ConfigureMessageBox(QMessageBox& box, unsigned flags)
+void ConfigureMessageBox(QMessageBox& box, BoxKind kind)
 {
-    switch (flags & 0xF0) {
-    case mb::MB_ICONERROR:
-        box.setIcon(QMessageBox::Critical);
-        break;
-    case mb::MB_ICONQUESTION:
-        box.setIcon(QMessageBox::Question);
-        break;
-    case mb::MB_ICONWARNING:
-        box.setIcon(QMessageBox::Warning);
-        break;
-    case 0x40:
-        box.setIcon(QMessageBox::Information);
-        break;
-    default:
+    switch (kind) {
+    case BoxKind::plain:
         box.setIcon(QMessageBox::NoIcon);
         break;
+    case BoxKind::error:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case BoxKind::warning:
+    case BoxKind::yesNoWarning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case BoxKind::yesNoQuestion:
+        box.setIcon(QMessageBox::Question);
+        break;
     }
-    if ((flags & 0x0F) == mb::MB_YESNO) {
+    if (IsYesNo(kind)) {
         QPushButton* yes = box.addButton(QMessageBox::Yes);
         QPushButton* no = box.addButton(QMessageBox::No);
         yes->setText(ButtonText(res::SMsgDlgYes));
         no->setText(ButtonText(res::SMsgDlgNo));
-        box.setDefaultButton((flags & 0xF00) == mb::MB_DEFBUTTON2 ? no : yes);
+        box.setDefaultButton(no);
         box.setEscapeButton(no);
     } else {
         QPushButton* ok = box.addButton(QMessageBox::Ok);
@@ -54,7 +52,7 @@ void ConfigureMessageBox(QMessageBox& box, unsigned flags)
     }
 }
 
-DialogResult ShowMessageBox(QWidget* owner, std::string_view text, std::string_view caption, unsigned flags)
+BoxAnswer ShowMessageBox(QWidget* owner, std::string_view text, std::string_view caption, BoxKind kind)
 {
     QMessageBox box(owner);
     box.setWindowIcon(ApplicationIcon());
@@ -63,20 +61,15 @@ DialogResult ShowMessageBox(QWidget* owner, std::string_view text, std::string_v
     box.setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
                     .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     box.setTextFormat(Qt::PlainText);
-    ConfigureMessageBox(box, flags);
+    ConfigureMessageBox(box, kind);
     box.exec();
     const auto* clicked = box.clickedButton();
-    if (clicked == nullptr) {
-        return (flags & 0x0F) == mb::MB_YESNO ? DialogResult::idNo : DialogResult::idOK;
+    if (!IsYesNo(kind)) {
+        return BoxAnswer::ok;
     }
-    switch (box.standardButton(const_cast<QAbstractButton*>(clicked))) {
-    case QMessageBox::Yes:
-        return DialogResult::idYes;
-    case QMessageBox::No:
-        return DialogResult::idNo;
-    default:
-        return DialogResult::idOK;
-    }
+    const bool yes =
+        clicked != nullptr && box.standardButton(const_cast<QAbstractButton*>(clicked)) == QMessageBox::Yes;
+    return yes ? BoxAnswer::yes : BoxAnswer::no;
 }
 
 } // namespace lantorvix

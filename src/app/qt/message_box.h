@@ -8,12 +8,11 @@
 
 namespace lantorvix {
 
-// Builds the Qt box for Win32 message box flags: icon (16 error, 32 question, 48 warning,
-// 64 information), buttons (OK or Yes/No) and default button (the second with 256). The
-// button texts are the runtime's translatable ones.
-void ConfigureMessageBox(QMessageBox& box, unsigned flags);
+// Builds the Qt box for a kind: icon, buttons and default button. The button texts are the
+// runtime's translatable ones.
+void ConfigureMessageBox(QMessageBox& box, BoxKind kind);
 
 // Shows a modal box and returns the button that closed it.
-DialogResult ShowMessageBox(QWidget* owner, std::string_view text, std::string_view caption, unsigned flags);
+BoxAnswer ShowMessageBox(QWidget* owner, std::string_view text, std::string_view caption, BoxKind kind);
 
 } // namespace lantorvix

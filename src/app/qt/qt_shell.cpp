@@ -1,12 +1,19 @@
 #include "app/qt/qt_shell.h"
 
+#include "app/form_layout.h"
 #include "app/qt/icon_art.h"
 #include "app/qt/message_box.h"
+#include "app/qt/settings_window.h"
+#include "app/qt/trayless_desktop.h"
 #include "app/tform1.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QTimer>
 #include <QUrl>
 
 namespace lantorvix {
@@ -30,220 +37,213 @@ private:
     bool old_;
 };
 
-} // namespace
-
-QtShell::QtShell(const std::string& makerUrl)
-    : window_(std::make_unique<SettingsWindow>()), menu_(std::make_unique<QMenu>())
+TrayClick TrayClickFor(QSystemTrayIcon::ActivationReason reason)
 {
-    window_->Image1->setToolTip(FromUtf8(makerUrl));
+    switch (reason) {
+    case QSystemTrayIcon::DoubleClick:
+        return TrayClick::leftDoubleClick;
+    case QSystemTrayIcon::Context:
+        return TrayClick::rightButtonDown;
+    default:
+        return TrayClick::other;
+    }
+}
+
+class QtShell final : public Shell {
+public:
+    QtShell();
+
+    void Attach(TForm1* form) override
+    {
+        form_ = form;
+        trayless_.reset();
+        if (form_ != nullptr) {
+            trayless_ = std::make_unique<TraylessDesktop>([this] {
+                // With a tray the second copy warns as described; after a confirmed exit
+                // there is no window to come back to.
+                if (TrayAvailable() || form_ == nullptr || form_->Terminated()) {
+                    return false;
+                }
+                Deliver([](TForm1& f) { f.Belltsok1Click(); });
+                return true;
+            });
+        }
+    }
+
+    void ShowWindow() override
+    {
+        window_.CentreOnScreen();
+        window_.showNormal();
+        window_.raise();
+        window_.activateWindow();
+    }
+    void HideWindow() override { window_.hide(); }
+    bool WindowVisible() const override { return window_.isVisible(); }
+    void CloseWindow() override
+    {
+        FlagScope scope(closingByProgram_);
+        window_.close();
+    }
+    void BringToForeground() override
+    {
+        if (window_.isVisible()) {
+            window_.raise();
+            window_.activateWindow();
+        }
+    }
+
+    int ItemCount(ComboBox box) const override { return window_.Combo(box)->count(); }
+    std::string ItemText(ComboBox box, int index) const override
+    {
+        return window_.Combo(box)->itemText(index).toStdString();
+    }
+    void AddItem(ComboBox box, std::string_view text) override
+    {
+        FlagScope scope(programmatic_);
+        window_.Combo(box)->addItem(FromUtf8(text));
+    }
+    int ItemIndex(ComboBox box) const override { return window_.Combo(box)->currentIndex(); }
+    void SetItemIndex(ComboBox box, int index) override
+    {
+        FlagScope scope(programmatic_);
+        window_.Combo(box)->setCurrentIndex(index);
+    }
+    bool Checked(CheckBox box) const override { return window_.Check(box)->isChecked(); }
+    void SetChecked(CheckBox box, bool checked) override
+    {
+        FlagScope scope(programmatic_);
+        window_.Check(box)->setChecked(checked);
+    }
+
+    bool AddTrayIcon() override
+    {
+        tray_.show();
+        return QSystemTrayIcon::isSystemTrayAvailable();
+    }
+    void RemoveTrayIcon() override { tray_.hide(); }
+    void PopupTrayMenu() override { menu_.popup(QCursor::pos()); }
+    bool TrayAvailable() const override { return TraylessDesktop::TrayAvailable(); }
+    bool ShowRunningCopy() override { return TraylessDesktop::AskRunningCopyToShow(); }
+
+    BoxAnswer MessageBox(std::string_view text, std::string_view caption, BoxKind kind) override
+    {
+        return ShowMessageBox(window_.isVisible() ? &window_ : nullptr, text, caption, kind);
+    }
+
+    void SetTimerEnabled(bool enabled) override
+    {
+        if (!enabled) {
+            timer_.stop();
+        } else if (!timer_.isActive()) {
+            timer_.start();
+        }
+    }
+    bool TimerEnabled() const override { return timer_.isActive(); }
+
+    void ProcessMessages() override { QCoreApplication::processEvents(); }
+    int RunMessageLoop() override { return QApplication::exec(); }
+    void Terminate() override { QCoreApplication::quit(); }
+    void OpenUrl(std::string_view url) override { QDesktopServices::openUrl(QUrl(FromUtf8(url))); }
+
+private:
+    template <typename Handler> void Deliver(Handler handler)
+    {
+        if (form_ != nullptr) {
+            TForm1& form = *form_;
+            form.RunHandler([&] { handler(form); });
+        }
+    }
+    void ConnectTray();
+    void ConnectWindow();
+
+    TForm1* form_ = nullptr;
+    SettingsWindow window_;
+    QMenu menu_;
+    QSystemTrayIcon tray_;
+    QTimer timer_;
+    std::unique_ptr<TraylessDesktop> trayless_;
+    bool programmatic_ = false;     // set while this shell changes a control itself
+    bool closingByProgram_ = false; // set inside CloseWindow
+};
+
+QtShell::QtShell()
+{
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(ApplicationIcon());
-
-    QAction* settings = menu_->addAction(QString::fromUtf8("Beállítások"));
-    menu_->addSeparator();
-    QAction* exit = menu_->addAction(QString::fromUtf8("Kilépés"));
-    QFont bold = exit->font();
-    bold.setBold(true);
-    exit->setFont(bold);
-    menu_->setDefaultAction(exit);
-    QObject::connect(settings, &QAction::triggered,
-                     [this] { Deliver([](TForm1& f) { f.Belltsok1Click(); }); });
-    // Queued: the exit question must not run inside the closing menu's own loop.
-    QObject::connect(
-        exit, &QAction::triggered, menu_.get(), [this] { Deliver([](TForm1& f) { f.Kilps1Click(); }); },
-        Qt::QueuedConnection);
-
-    tray_ = std::make_unique<QSystemTrayIcon>(ApplicationIcon());
-    tray_->setToolTip(QStringLiteral("Lantorvix"));
-    QObject::connect(tray_.get(), &QSystemTrayIcon::activated,
-                     [this](QSystemTrayIcon::ActivationReason reason) {
-                         TrayNotification n = TrayNotification::other;
-                         if (reason == QSystemTrayIcon::DoubleClick) {
-                             n = TrayNotification::wmLButtonDblClk;
-                         } else if (reason == QSystemTrayIcon::Context) {
-                             n = TrayNotification::wmRButtonDown;
-                         }
-                         if (n != TrayNotification::other) {
-                             Deliver([n](TForm1& f) { f.TrayIconNotify(n); });
-                         }
-                     });
-
+    ConnectTray();
     timer_.setInterval(1000);
     QObject::connect(&timer_, &QTimer::timeout, [this] { Deliver([](TForm1& f) { f.Timer1Timer(); }); });
     ConnectWindow();
 }
 
-QtShell::~QtShell() = default;
-
-void QtShell::Attach(TForm1* form)
+void QtShell::ConnectTray()
 {
-    form_ = form;
-}
+    QAction* settings = menu_.addAction(QString::fromUtf8("Beállítások"));
+    menu_.addSeparator();
+    QAction* exit = menu_.addAction(QString::fromUtf8("Kilépés"));
+    QFont bold = exit->font();
+    bold.setBold(true);
+    exit->setFont(bold);
+    menu_.setDefaultAction(exit);
+    QObject::connect(settings, &QAction::triggered,
+                     [this] { Deliver([](TForm1& f) { f.Belltsok1Click(); }); });
+    // Queued: the exit question must not run inside the closing menu's own loop.
+    QObject::connect(
+        exit, &QAction::triggered, &menu_, [this] { Deliver([](TForm1& f) { f.Kilps1Click(); }); },
+        Qt::QueuedConnection);
 
-template <typename Handler> void QtShell::Deliver(Handler handler)
-{
-    if (form_ != nullptr) {
-        TForm1& form = *form_;
-        form.RunHandler([&] { handler(form); });
-    }
+    tray_.setIcon(ApplicationIcon());
+    tray_.setToolTip(QStringLiteral("Lantorvix"));
+    QObject::connect(&tray_, &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
+        const TrayClick click = TrayClickFor(reason);
+        if (click != TrayClick::other) {
+            Deliver([click](TForm1& f) { f.TrayIconNotify(click); });
+        }
+    });
 }
 
 void QtShell::ConnectWindow()
 {
-    SettingsWindow& w = *window_;
-    auto onUser = [this](auto handler) {
-        return [this, handler] {
+    for (const ControlLayout& c : FormControls()) {
+        if (c.handler == nullptr) {
+            continue;
+        }
+        // Only the user's changes reach the form, never this shell's own.
+        auto onUser = [this, handler = c.handler] {
             if (!programmatic_) {
-                Deliver(handler);
+                Deliver([handler](TForm1& f) { (f.*handler)(); });
             }
         };
-    };
-    QObject::connect(w.cmbPort, &QComboBox::activated, onUser([](TForm1& f) { f.cmbPortChange(); }));
-    QObject::connect(w.cmbBaud, &QComboBox::activated, onUser([](TForm1& f) { f.cmbBaudChange(); }));
-    QObject::connect(w.cmbStop, &QComboBox::activated, onUser([](TForm1& f) { f.cmbStopChange(); }));
-    QObject::connect(w.cmbAdd, &QComboBox::activated, onUser([](TForm1& f) { f.cmbAddChange(); }));
-    QObject::connect(w.chkDiscNull, &QCheckBox::clicked, onUser([](TForm1& f) { f.chkDiscNullClick(); }));
-    QObject::connect(w.btnOK, &QPushButton::clicked, [this] { Deliver([](TForm1& f) { f.btnOKClick(); }); });
-    QObject::connect(w.btnCancel, &QPushButton::clicked,
-                     [this] { Deliver([](TForm1& f) { f.btnCancelClick(); }); });
-    w.onImageClick = [this] { Deliver([](TForm1& f) { f.Image1Click(); }); };
-    w.onShow = [this] { Deliver([](TForm1& f) { f.FormShow(); }); };
-    w.onClose = [this] {
-        if (!closingByProgram_ && onUserClose && onUserClose()) {
+        QWidget* control = window_.Control(c.id);
+        if (c.kind == ControlKind::comboList) {
+            QObject::connect(static_cast<QComboBox*>(control), &QComboBox::activated, onUser);
+        } else if (c.kind == ControlKind::picture) {
+            window_.onImageClick = onUser;
+        } else {
+            QObject::connect(static_cast<QAbstractButton*>(control), &QAbstractButton::clicked, onUser);
+        }
+    }
+    window_.onShow = [this] { Deliver([](TForm1& f) { f.FormShow(); }); };
+    window_.onClose = [this] {
+        if (!closingByProgram_ && !TrayAvailable()) {
+            // Hiding would leave nothing to reach the program by: close means exit, asked first.
+            Deliver([](TForm1& f) { f.Kilps1Click(); });
             return false;
         }
         TCloseAction action = TCloseAction::caHide;
         Deliver([&action](TForm1& f) { f.FormClose(action); });
         if (action == TCloseAction::caHide || action == TCloseAction::caMinimize) {
-            window_->hide();
+            window_.hide();
         }
         return action == TCloseAction::caFree;
     };
 }
 
-void QtShell::ShowWindow()
-{
-    window_->CentreOnScreen();
-    window_->showNormal();
-    window_->raise();
-    window_->activateWindow();
-}
+} // namespace
 
-void QtShell::HideWindow()
+std::unique_ptr<Shell> CreateQtShell()
 {
-    window_->hide();
-}
-
-bool QtShell::WindowVisible() const
-{
-    return window_->isVisible();
-}
-
-void QtShell::CloseWindow()
-{
-    FlagScope scope(closingByProgram_);
-    window_->close();
-}
-
-void QtShell::BringToForeground()
-{
-    if (window_->isVisible()) {
-        window_->raise();
-        window_->activateWindow();
-    }
-}
-
-int QtShell::ItemCount(ComboBox box) const
-{
-    return window_->Combo(box)->count();
-}
-
-std::string QtShell::ItemText(ComboBox box, int index) const
-{
-    return window_->Combo(box)->itemText(index).toStdString();
-}
-
-void QtShell::AddItem(ComboBox box, std::string_view text)
-{
-    FlagScope scope(programmatic_);
-    window_->Combo(box)->addItem(FromUtf8(text));
-}
-
-int QtShell::ItemIndex(ComboBox box) const
-{
-    return window_->Combo(box)->currentIndex();
-}
-
-void QtShell::SetItemIndex(ComboBox box, int index)
-{
-    FlagScope scope(programmatic_);
-    window_->Combo(box)->setCurrentIndex(index);
-}
-
-bool QtShell::Checked(CheckBox box) const
-{
-    return window_->Check(box)->isChecked();
-}
-
-void QtShell::SetChecked(CheckBox box, bool checked)
-{
-    FlagScope scope(programmatic_);
-    window_->Check(box)->setChecked(checked);
-}
-
-bool QtShell::AddTrayIcon()
-{
-    tray_->show();
-    return QSystemTrayIcon::isSystemTrayAvailable();
-}
-
-void QtShell::RemoveTrayIcon()
-{
-    tray_->hide();
-}
-
-void QtShell::PopupTrayMenu()
-{
-    menu_->popup(QCursor::pos());
-}
-
-DialogResult QtShell::MessageBox(std::string_view text, std::string_view caption, unsigned flags)
-{
-    return ShowMessageBox(window_->isVisible() ? window_.get() : nullptr, text, caption, flags);
-}
-
-void QtShell::SetTimerEnabled(bool enabled)
-{
-    if (!enabled) {
-        timer_.stop();
-    } else if (!timer_.isActive()) {
-        timer_.start();
-    }
-}
-
-bool QtShell::TimerEnabled() const
-{
-    return timer_.isActive();
-}
-
-void QtShell::ProcessMessages()
-{
-    QCoreApplication::processEvents();
-}
-
-int QtShell::RunMessageLoop()
-{
-    return QApplication::exec();
-}
-
-void QtShell::Terminate()
-{
-    QCoreApplication::quit();
-}
-
-void QtShell::OpenUrl(std::string_view url)
-{
-    QDesktopServices::openUrl(QUrl(FromUtf8(url)));
+    return std::make_unique<QtShell>();
 }
 
 } // namespace lantorvix

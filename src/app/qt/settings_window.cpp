@@ -1,54 +1,88 @@
 #include "app/qt/settings_window.h"
 
+#include "app/form_layout.h"
 #include "app/qt/icon_art.h"
 
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QFrame>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScreen>
+
+#include <algorithm>
+#include <vector>
 
 namespace lantorvix {
 namespace {
 
-QLabel* MakeLabel(QWidget* parent, const char* text, int left, int top)
+QLabel* MakeLabel(QWidget* parent, const ControlLayout& c)
 {
-    auto* label = new QLabel(QString::fromUtf8(text), parent);
-    label->move(left, top);
-    label->adjustSize();
+    auto* label = new QLabel(QString::fromUtf8(c.text), parent);
+    if (c.kind == ControlKind::boldLabel) {
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+        label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    }
     return label;
 }
 
-QLabel* MakeHeader(QWidget* parent, const char* text, int left, int top)
-{
-    auto* label = new QLabel(QString::fromUtf8(text), parent);
-    QFont bold = label->font();
-    bold.setBold(true);
-    label->setFont(bold);
-    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    label->setGeometry(left, top, 169, 17);
-    return label;
-}
-
-QComboBox* MakeCombo(QWidget* parent, std::initializer_list<const char*> items, int left, int top, int width)
+QComboBox* MakeCombo(QWidget* parent, const ControlLayout& c)
 {
     auto* combo = new QComboBox(parent);
     combo->setEditable(false); // a drop-down list: only its own items can be chosen
-    for (const char* item : items) {
+    for (const char* item : c.items) {
         combo->addItem(QString::fromUtf8(item));
     }
-    combo->setGeometry(left, top, width, 21);
+    combo->setCurrentIndex(c.initial);
     return combo;
 }
 
-QFrame* MakeBevel(QWidget* parent, QFrame::Shape shape, int left, int top, int width, int height)
+QFrame* MakeBevel(QWidget* parent, QFrame::Shape shape)
 {
     auto* line = new QFrame(parent);
     line->setFrameShape(shape);
     line->setFrameShadow(QFrame::Sunken);
-    line->setGeometry(left, top, width, height);
     return line;
+}
+
+QLabel* MakePicture(QWidget* parent, const ControlLayout& c)
+{
+    auto* picture = new QLabel(parent);
+    picture->setScaledContents(true);
+    picture->setPixmap(LogoPixmap(2 * c.width));
+    picture->setCursor(Qt::PointingHandCursor);
+    picture->setToolTip(QString::fromUtf8(c.text));
+    return picture;
+}
+
+QWidget* MakeControl(QWidget* parent, const ControlLayout& c)
+{
+    switch (c.kind) {
+    case ControlKind::label:
+    case ControlKind::boldLabel:
+        return MakeLabel(parent, c);
+    case ControlKind::comboList:
+        return MakeCombo(parent, c);
+    case ControlKind::checkBox: {
+        auto* box = new QCheckBox(QString::fromUtf8(c.text), parent);
+        box->setChecked(c.initial != 0);
+        return box;
+    }
+    case ControlKind::button:
+        return new QPushButton(QString::fromUtf8(c.text), parent);
+    case ControlKind::horizontalLine:
+        return MakeBevel(parent, QFrame::HLine);
+    case ControlKind::verticalLine:
+        return MakeBevel(parent, QFrame::VLine);
+    case ControlKind::picture:
+        return MakePicture(parent, c);
+    }
+    return new QWidget(parent);
 }
 
 // "MS Sans Serif" 8 pt at 96 dpi is 11 pixels high. Where it is missing, the first face of
@@ -67,8 +101,9 @@ QFont WindowFont()
     QFont font(family);
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(11);
-    const QString longest = QString::fromUtf8("Vezető nullák eldobása");
-    while (font.pixelSize() > 9 && QFontMetrics(font).horizontalAdvance(longest) > 129 - 22) {
+    const ControlLayout& longest = *FindControl(cid::chkDiscNull);
+    const QString text = QString::fromUtf8(longest.text);
+    while (font.pixelSize() > 9 && QFontMetrics(font).horizontalAdvance(text) > longest.width - 22) {
         font.setPixelSize(font.pixelSize() - 1);
     }
     return font;
@@ -80,74 +115,53 @@ SettingsWindow::SettingsWindow()
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
-    setWindowTitle(QString::fromUtf8("Lantorvix - Beállítások"));
+    setWindowTitle(QString::fromUtf8(kCaption));
     setWindowIcon(ApplicationIcon());
     setFont(WindowFont());
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::Button));
     setPalette(pal);
-    resize(337, 212);
+    resize(kClientWidth, kClientHeight);
 
-    Label5 = MakeHeader(this, "Kommunikáció:", 0, 12);
-    Label2 = MakeLabel(this, "Port:", 12, 32);
-    cmbPort = MakeCombo(this, {"NINCS"}, 12, 48, 65);
-    Label8 = MakeLabel(this, "Sebesség:", 88, 32);
-    cmbBaud = MakeCombo(this, {"1200", "2400", "4800", "9600", "19200"}, 88, 48, 65);
-    cmbBaud->setCurrentIndex(-1);
-    Bevel2 = MakeBevel(this, QFrame::HLine, 10, 80, 141, 9);
-    Label6 = MakeHeader(this, "Vonalkódolvasó:", 0, 100);
-    Label7 = MakeLabel(this, "Lezáró karakter: ", 32, 124);
-    cmbStop = MakeCombo(this, {"ENTER (CR/LF)", "CR"}, 32, 140, 105);
-    Bevel1 = MakeBevel(this, QFrame::VLine, 167, 16, 2, 145);
-    Label4 = MakeHeader(this, "Program:", 168, 12);
-    chkDiscNull = new QCheckBox(QString::fromUtf8("Vezető nullák eldobása"), this);
-    chkDiscNull->setGeometry(184, 44, 129, 25);
-    ChkAutoRun = new QCheckBox(QString::fromUtf8("Bekapcsoláskor indul"), this);
-    ChkAutoRun->setGeometry(184, 84, 129, 17);
-    ChkAutoRun->setChecked(true);
-    Label3 = MakeLabel(this, "Hozzáadott adat: ", 198, 124);
-    cmbAdd = MakeCombo(this, {"NINCS", "ENTER (CR/LF)", "TAB"}, 198, 140, 105);
-    btnOK = new QPushButton(QString::fromUtf8("Alkalmaz"), this);
-    btnOK->setGeometry(88, 184, 71, 25);
-    btnCancel = new QPushButton(QString::fromUtf8("Mégse"), this);
-    btnCancel->setGeometry(178, 184, 71, 25);
-    Image1 = new QLabel(this);
-    Image1->setGeometry(304, 184, 33, 33);
-    Image1->setScaledContents(true);
-    Image1->setPixmap(LogoPixmap(66));
-    Image1->setCursor(Qt::PointingHandCursor);
-    Image1->installEventFilter(this);
+    std::vector<QWidget*> tabOrder;
+    for (const ControlLayout& c : FormControls()) {
+        QWidget* w = MakeControl(this, c);
+        w->setObjectName(QString::fromLatin1(c.name));
+        if (c.width == 0) {
+            w->move(c.left, c.top);
+            w->adjustSize();
+        } else {
+            w->setGeometry(c.left, c.top, c.width, c.height);
+        }
+        if (c.tabOrder < 0) {
+            w->setFocusPolicy(Qt::NoFocus);
+        } else {
+            tabOrder.resize(std::max<std::size_t>(tabOrder.size(), static_cast<std::size_t>(c.tabOrder) + 1));
+            tabOrder[static_cast<std::size_t>(c.tabOrder)] = w;
+        }
+        controls_[c.id] = w;
+    }
+    for (std::size_t i = 0; i + 1 < tabOrder.size(); ++i) {
+        setTabOrder(tabOrder[i], tabOrder[i + 1]);
+    }
+    Control(cid::Image1)->installEventFilter(this);
+}
 
-    // Tab order: cmbPort, chkDiscNull, btnOK, btnCancel, ChkAutoRun, cmbAdd, cmbStop, cmbBaud.
-    QWidget* order[] = {cmbPort, chkDiscNull, btnOK, btnCancel, ChkAutoRun, cmbAdd, cmbStop, cmbBaud};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
-        setTabOrder(order[i], order[i + 1]);
-    }
-    for (QWidget* w :
-         {static_cast<QWidget*>(Image1), static_cast<QWidget*>(Bevel1), static_cast<QWidget*>(Bevel2)}) {
-        w->setFocusPolicy(Qt::NoFocus);
-    }
+QWidget* SettingsWindow::Control(int id) const
+{
+    const auto it = controls_.find(id);
+    return it == controls_.end() ? nullptr : it->second;
 }
 
 QComboBox* SettingsWindow::Combo(ComboBox box) const
 {
-    switch (box) {
-    case ComboBox::cmbPort:
-        return cmbPort;
-    case ComboBox::cmbBaud:
-        return cmbBaud;
-    case ComboBox::cmbStop:
-        return cmbStop;
-    case ComboBox::cmbAdd:
-        return cmbAdd;
-    }
-    return cmbPort;
+    return static_cast<QComboBox*>(Control(ControlId(box)));
 }
 
 QCheckBox* SettingsWindow::Check(CheckBox box) const
 {
-    return box == CheckBox::chkDiscNull ? chkDiscNull : ChkAutoRun;
+    return static_cast<QCheckBox*>(Control(ControlId(box)));
 }
 
 void SettingsWindow::CentreOnScreen()
@@ -181,7 +195,7 @@ void SettingsWindow::showEvent(QShowEvent* event)
 
 bool SettingsWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Image1 && event->type() == QEvent::MouseButtonRelease &&
+    if (watched == Control(cid::Image1) && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (onImageClick) {
             onImageClick();

@@ -4,43 +4,25 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFrame>
-#include <QLabel>
-#include <QPushButton>
 #include <QWidget>
 
 #include <functional>
+#include <map>
 
 namespace lantorvix {
 
-// The settings window "Lantorvix - Beállítások": its controls at their fixed pixel
-// positions, texts, tab order and design state. It only shows; what the controls do is
-// decided by the callbacks that QtShell connects to TForm1.
+// The settings window "Lantorvix - Beállítások", built from the form's control table: every
+// control at its fixed pixel position, with its text, tab order and design state, named
+// (objectName) as in the table. It only shows; what the controls do is decided by the
+// callbacks that the Qt shell connects to TForm1.
 class SettingsWindow : public QWidget {
 public:
     SettingsWindow();
 
+    // A control by its table identifier (cid::).
+    QWidget* Control(int id) const;
     QComboBox* Combo(ComboBox box) const;
     QCheckBox* Check(CheckBox box) const;
-
-    QComboBox* cmbPort;
-    QComboBox* cmbBaud;
-    QComboBox* cmbStop;
-    QComboBox* cmbAdd;
-    QCheckBox* chkDiscNull;
-    QCheckBox* ChkAutoRun;
-    QPushButton* btnOK;
-    QPushButton* btnCancel;
-    QLabel* Image1;
-    QLabel* Label2;
-    QLabel* Label3;
-    QLabel* Label4;
-    QLabel* Label5;
-    QLabel* Label6;
-    QLabel* Label7;
-    QLabel* Label8;
-    QFrame* Bevel1;
-    QFrame* Bevel2;
 
     // Called for every close request (title bar, Alt+F4, close()); the request is refused
     // unless it returns true.
@@ -57,6 +39,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    std::map<int, QWidget*> controls_;
     bool centred_ = false;
 };
 

@@ -1,9 +1,8 @@
 #include "app/qt/trayless_desktop.h"
 
-#include "app/qt/qt_shell.h"
 #include "app/system/posix/instance_channel.h"
+#include "app/system/posix/posix_system_services.h"
 #include "app/system/system_adapter.h"
-#include "app/tform1.h"
 
 #include <QSystemTrayIcon>
 
@@ -16,6 +15,11 @@ namespace {
 // this the starting copy warns as it would without the channel.
 constexpr std::chrono::milliseconds kAnswerBound{5000};
 
+std::filesystem::path RuntimeDir()
+{
+    return PosixSystemPaths::FromEnvironment().runtimeDir;
+}
+
 } // namespace
 
 bool TraylessDesktop::TrayAvailable()
@@ -23,44 +27,21 @@ bool TraylessDesktop::TrayAvailable()
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-TraylessStart TraylessDesktop::StartHooks(const std::filesystem::path& runtimeDir)
+bool TraylessDesktop::AskRunningCopyToShow()
 {
-    return TraylessStart{
-        [runtimeDir] { return AskRunningCopyToShow(runtimeDir, SystemAdapter::kMutexName, kAnswerBound); },
-        [] { return !TrayAvailable(); },
-    };
+    return lantorvix::AskRunningCopyToShow(RuntimeDir(), SystemAdapter::kMutexName, kAnswerBound);
 }
 
-TraylessDesktop::TraylessDesktop(QtShell& shell, TForm1& form, const std::filesystem::path& runtimeDir)
-    : shell_(shell), listener_(InstanceListener::Open(runtimeDir, SystemAdapter::kMutexName))
+TraylessDesktop::TraylessDesktop(std::function<bool()> show)
+    : listener_(InstanceListener::Open(RuntimeDir(), SystemAdapter::kMutexName))
 {
     if (listener_) {
         notifier_ = std::make_unique<QSocketNotifier>(listener_->Fd(), QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this, &form] {
-            listener_->Serve([&form] {
-                // With a tray the second copy warns as described; after a confirmed exit
-                // there is no window to come back to.
-                if (TrayAvailable() || form.Terminated()) {
-                    return false;
-                }
-                form.RunHandler([&form] { form.Belltsok1Click(); });
-                return true;
-            });
-        });
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated,
+                         [this, show = std::move(show)] { listener_->Serve(show); });
     }
-    shell_.onUserClose = [&form] {
-        if (TrayAvailable()) {
-            return false;
-        }
-        // Hiding would leave nothing to reach the program by: close means exit, asked first.
-        form.RunHandler([&form] { form.Kilps1Click(); });
-        return true;
-    };
 }
 
-TraylessDesktop::~TraylessDesktop()
-{
-    shell_.onUserClose = nullptr;
-}
+TraylessDesktop::~TraylessDesktop() = default;
 
 } // namespace lantorvix

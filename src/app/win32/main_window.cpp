@@ -1,6 +1,6 @@
 #include "app/win32/main_window.h"
 
-#include "app/win32/form_layout.h"
+#include "app/form_layout.h"
 #include "app/win32/resource_ids.h"
 #include "app/win32/tray_icon.h"
 #include "app/win32/wide_text.h"
@@ -160,18 +160,19 @@ void MainWindow::CreateControls()
         }
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (c.kind == ControlKind::comboList) {
-            ComboBox box = *ComboBoxFor(c.id);
-            for (const char* item : DesignItems(box)) {
+            for (const char* item : c.items) {
                 SendMessageW(child, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
             }
-            SendMessageW(child, CB_SETCURSEL, box == ComboBox::cmbBaud ? static_cast<WPARAM>(-1) : 0, 0);
+            SendMessageW(child, CB_SETCURSEL, static_cast<WPARAM>(c.initial), 0);
             FixComboHeight(child);
+        }
+        if (c.kind == ControlKind::checkBox) {
+            SendMessageW(child, BM_SETCHECK, c.initial != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
         }
         if (c.kind == ControlKind::picture) {
             AddToolTip(child, Widen(c.text).c_str());
         }
     }
-    SendMessageW(Control(cid::ChkAutoRun), BM_SETCHECK, BST_CHECKED, 0);
 }
 
 void MainWindow::FixComboHeight(HWND combo) const

@@ -9,6 +9,9 @@
 
 namespace lantorvix::win32 {
 
+// The window class of the settings window.
+inline constexpr const char* kWindowClass = "TForm1";
+
 // What the main window reports to its owner (the Win32 shell). Called on the window's thread
 // from inside the window procedure.
 class MainWindowEvents {

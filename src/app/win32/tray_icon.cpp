@@ -40,4 +40,16 @@ void TrayIcon::Remove()
     }
 }
 
+TrayClick TrayClickFor(UINT mouseMessage)
+{
+    switch (mouseMessage) {
+    case WM_LBUTTONDBLCLK:
+        return TrayClick::leftDoubleClick;
+    case WM_RBUTTONDOWN:
+        return TrayClick::rightButtonDown;
+    default:
+        return TrayClick::other;
+    }
+}
+
 } // namespace lantorvix::win32

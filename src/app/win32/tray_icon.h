@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/shell.h"
 #include "app/win32/win_api.h"
 
 #include <shellapi.h>
@@ -34,5 +35,9 @@ private:
     NOTIFYICONDATAA data_{};
     bool added_ = false;
 };
+
+// The click a mouse message over the icon stands for: WM_LBUTTONDBLCLK (515) and
+// WM_RBUTTONDOWN (516); every other message is `other`.
+TrayClick TrayClickFor(UINT mouseMessage);
 
 } // namespace lantorvix::win32

@@ -1,6 +1,6 @@
 #include "app/win32/tray_menu.h"
 
-#include "app/win32/form_layout.h"
+#include "app/form_layout.h"
 #include "app/win32/wide_text.h"
 #include "base/exception.h"
 

@@ -1,69 +1,117 @@
 #include "app/win32/win32_shell.h"
 
+#include "app/form_layout.h"
 #include "app/general_error.h"
 #include "app/tform1.h"
-#include "app/win32/form_layout.h"
+#include "app/win32/main_window.h"
 #include "app/win32/message_box.h"
+#include "app/win32/tray_icon.h"
+#include "app/win32/tray_menu.h"
 #include "app/win32/wide_text.h"
 
 #include <shellapi.h>
 
 #include <exception>
+#include <optional>
 #include <vector>
 
 namespace lantorvix::win32 {
+namespace {
 
-Win32Shell::Win32Shell(HINSTANCE instance) : window_(instance, *this), tray_(window_.Handle(), window_.Icon())
-{}
+class Win32Shell final : public Shell, private MainWindowEvents {
+public:
+    explicit Win32Shell(HINSTANCE instance)
+        : window_(instance, *this), tray_(window_.Handle(), window_.Icon())
+    {}
 
-Win32Shell::~Win32Shell() = default;
+    void Attach(TForm1* form) override { form_ = form; }
 
-void Win32Shell::Attach(TForm1* form)
-{
-    form_ = form;
-}
+    void ShowWindow() override { window_.Show(); }
+    void HideWindow() override { window_.Hide(); }
+    bool WindowVisible() const override { return window_.Visible(); }
+    void CloseWindow() override { SendMessageW(window_.Handle(), WM_CLOSE, 0, 0); }
+    void BringToForeground() override { SetForegroundWindow(window_.Handle()); }
 
-template <typename Handler> void Win32Shell::Deliver(Handler handler)
-{
-    if (form_ != nullptr) {
-        form_->RunHandler(handler);
+    int ItemCount(ComboBox box) const override
+    {
+        return static_cast<int>(SendMessageW(Combo(box), CB_GETCOUNT, 0, 0));
     }
-}
+    std::string ItemText(ComboBox box, int index) const override;
+    void AddItem(ComboBox box, std::string_view text) override
+    {
+        SendMessageW(Combo(box), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
+    }
+    int ItemIndex(ComboBox box) const override
+    {
+        const LRESULT index = SendMessageW(Combo(box), CB_GETCURSEL, 0, 0);
+        return index == CB_ERR ? -1 : static_cast<int>(index);
+    }
+    void SetItemIndex(ComboBox box, int index) override
+    {
+        SendMessageW(Combo(box), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    }
+    bool Checked(CheckBox box) const override
+    {
+        return SendMessageW(window_.Control(ControlId(box)), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    }
+    void SetChecked(CheckBox box, bool checked) override
+    {
+        SendMessageW(window_.Control(ControlId(box)), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
 
-void Win32Shell::ShowWindow()
-{
-    window_.Show();
-}
+    bool AddTrayIcon() override { return tray_.Add(); }
+    void RemoveTrayIcon() override { tray_.Remove(); }
+    void PopupTrayMenu() override;
+    bool TrayAvailable() const override { return true; }
+    bool ShowRunningCopy() override { return false; }
 
-void Win32Shell::HideWindow()
-{
-    window_.Hide();
-}
+    BoxAnswer MessageBox(std::string_view text, std::string_view caption, BoxKind kind) override
+    {
+        return ShowMessageBox(form_ != nullptr ? window_.Handle() : nullptr, text, caption, kind);
+    }
 
-bool Win32Shell::WindowVisible() const
-{
-    return window_.Visible();
-}
+    void SetTimerEnabled(bool enabled) override { window_.SetTimerRunning(enabled); }
+    bool TimerEnabled() const override { return window_.TimerRunning(); }
 
-void Win32Shell::CloseWindow()
-{
-    SendMessageW(window_.Handle(), WM_CLOSE, 0, 0);
-}
+    void ProcessMessages() override;
+    int RunMessageLoop() override;
+    void Terminate() override
+    {
+        terminated_ = true;
+        PostQuitMessage(exitCode_);
+    }
+    void OpenUrl(std::string_view url) override
+    {
+        ShellExecuteW(window_.Handle(), L"open", Widen(url).c_str(), L"", L"", SW_SHOW);
+    }
 
-void Win32Shell::BringToForeground()
-{
-    SetForegroundWindow(window_.Handle());
-}
+private:
+    // MainWindowEvents
+    void ControlCommand(int id) override;
+    TCloseAction CloseRequested() override;
+    void Shown() override { Deliver(&TForm1::FormShow); }
+    void TimerTick() override { Deliver(&TForm1::Timer1Timer); }
+    void TrayNotify(UINT mouseMessage) override;
+    void Uncaught(std::exception_ptr error) noexcept override;
 
-HWND Win32Shell::Combo(ComboBox box) const
-{
-    return window_.Control(ControlId(box));
-}
+    void Deliver(const std::function<void(TForm1&)>& handler)
+    {
+        if (form_ != nullptr) {
+            TForm1& form = *form_;
+            form.RunHandler([&] { handler(form); });
+        }
+    }
+    HWND Combo(ComboBox box) const { return window_.Control(ControlId(box)); }
+    void Dispatch(MSG& msg);
 
-int Win32Shell::ItemCount(ComboBox box) const
-{
-    return static_cast<int>(SendMessageW(Combo(box), CB_GETCOUNT, 0, 0));
-}
+    TForm1* form_ = nullptr;
+    MainWindow window_;
+    TrayIcon tray_;
+    TrayMenu menu_;
+    std::optional<POINT> menuPoint_; // the mouse position of the right click on the icon
+    bool terminated_ = false;
+    int exitCode_ = 0;
+};
 
 std::string Win32Shell::ItemText(ComboBox box, int index) const
 {
@@ -76,42 +124,6 @@ std::string Win32Shell::ItemText(ComboBox box, int index) const
     return Narrow(text.data());
 }
 
-void Win32Shell::AddItem(ComboBox box, std::string_view text)
-{
-    SendMessageW(Combo(box), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
-}
-
-int Win32Shell::ItemIndex(ComboBox box) const
-{
-    const LRESULT index = SendMessageW(Combo(box), CB_GETCURSEL, 0, 0);
-    return index == CB_ERR ? -1 : static_cast<int>(index);
-}
-
-void Win32Shell::SetItemIndex(ComboBox box, int index)
-{
-    SendMessageW(Combo(box), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-}
-
-bool Win32Shell::Checked(CheckBox box) const
-{
-    return SendMessageW(window_.Control(ControlId(box)), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-void Win32Shell::SetChecked(CheckBox box, bool checked)
-{
-    SendMessageW(window_.Control(ControlId(box)), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-bool Win32Shell::AddTrayIcon()
-{
-    return tray_.Add();
-}
-
-void Win32Shell::RemoveTrayIcon()
-{
-    tray_.Remove();
-}
-
 void Win32Shell::PopupTrayMenu()
 {
     POINT at{};
@@ -122,21 +134,6 @@ void Win32Shell::PopupTrayMenu()
         GetCursorPos(&at);
     }
     menu_.Popup(window_.Handle(), at);
-}
-
-DialogResult Win32Shell::MessageBox(std::string_view text, std::string_view caption, unsigned flags)
-{
-    return ShowMessageBox(form_ != nullptr ? window_.Handle() : nullptr, text, caption, flags);
-}
-
-void Win32Shell::SetTimerEnabled(bool enabled)
-{
-    window_.SetTimerRunning(enabled);
-}
-
-bool Win32Shell::TimerEnabled() const
-{
-    return window_.TimerRunning();
 }
 
 void Win32Shell::Dispatch(MSG& msg)
@@ -173,89 +170,41 @@ int Win32Shell::RunMessageLoop()
     return exitCode_;
 }
 
-void Win32Shell::Terminate()
-{
-    terminated_ = true;
-    PostQuitMessage(exitCode_);
-}
-
-void Win32Shell::OpenUrl(std::string_view url)
-{
-    ShellExecuteW(window_.Handle(), L"open", Widen(url).c_str(), L"", L"", SW_SHOW);
-}
-
 void Win32Shell::ControlCommand(int id)
 {
-    if (form_ == nullptr) {
-        return;
-    }
-    TForm1& f = *form_;
     switch (id) {
-    case cid::cmbPort:
-        Deliver([&f] { f.cmbPortChange(); });
-        break;
-    case cid::cmbBaud:
-        Deliver([&f] { f.cmbBaudChange(); });
-        break;
-    case cid::cmbStop:
-        Deliver([&f] { f.cmbStopChange(); });
-        break;
-    case cid::cmbAdd:
-        Deliver([&f] { f.cmbAddChange(); });
-        break;
-    case cid::chkDiscNull:
-        Deliver([&f] { f.chkDiscNullClick(); });
-        break;
-    case cid::btnOK:
-        Deliver([&f] { f.btnOKClick(); });
-        break;
-    case cid::btnCancel:
-        Deliver([&f] { f.btnCancelClick(); });
-        break;
-    case cid::Image1:
-        Deliver([&f] { f.Image1Click(); });
-        break;
     case cid::Belltsok1:
-        Deliver([&f] { f.Belltsok1Click(); });
-        break;
+        Deliver(&TForm1::Belltsok1Click);
+        return;
     case cid::Kilps1:
-        Deliver([&f] { f.Kilps1Click(); });
+        Deliver(&TForm1::Kilps1Click);
+        return;
+    default:
         break;
-    default: // ChkAutoRun has no handler: it is read when the settings are applied
-        break;
+    }
+    const ControlLayout* control = FindControl(id);
+    if (control != nullptr && control->handler != nullptr) {
+        Deliver(control->handler);
     }
 }
 
 TCloseAction Win32Shell::CloseRequested()
 {
     TCloseAction action = TCloseAction::caHide;
-    Deliver([this, &action] { form_->FormClose(action); });
+    Deliver([&action](TForm1& f) { f.FormClose(action); });
     return action;
-}
-
-void Win32Shell::Shown()
-{
-    Deliver([this] { form_->FormShow(); });
-}
-
-void Win32Shell::TimerTick()
-{
-    Deliver([this] { form_->Timer1Timer(); });
 }
 
 void Win32Shell::TrayNotify(UINT mouseMessage)
 {
-    TrayNotification notification = TrayNotification::other;
-    if (mouseMessage == WM_LBUTTONDBLCLK) {
-        notification = TrayNotification::wmLButtonDblClk;
-    } else if (mouseMessage == WM_RBUTTONDOWN) {
-        notification = TrayNotification::wmRButtonDown;
+    const TrayClick click = TrayClickFor(mouseMessage);
+    if (click == TrayClick::rightButtonDown) {
         POINT at{};
         if (GetCursorPos(&at)) {
             menuPoint_ = at;
         }
     }
-    Deliver([this, notification] { form_->TrayIconNotify(notification); });
+    Deliver([click](TForm1& f) { f.TrayIconNotify(click); });
     menuPoint_.reset();
 }
 
@@ -273,10 +222,17 @@ void Win32Shell::Uncaught(std::exception_ptr error) noexcept
             message = e.what();
         } catch (...) {
         }
-        ShowMessageBox(nullptr, GeneralErrorText(message), "Lantorvix", mb::Error);
+        ShowMessageBox(nullptr, GeneralErrorText(message), "Lantorvix", BoxKind::error);
     } catch (...) {
         // Nothing is left to report it with; the program carries on.
     }
+}
+
+} // namespace
+
+std::unique_ptr<Shell> CreateWin32Shell(HINSTANCE instance)
+{
+    return std::make_unique<Win32Shell>(instance);
 }
 
 } // namespace lantorvix::win32

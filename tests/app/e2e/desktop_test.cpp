@@ -48,7 +48,11 @@ protected:
     void StartSimulator()
     {
         simulator = std::make_unique<ChildProcess>(ChildProcess::Options{
-            {LANTORVIX_SIMULATOR, "--quiet", "--delay", "0", "--linger", "-1"}, env, "", true, true});
+            {LANTORVIX_SIMULATOR, "--quiet", "--wait-flush", "--delay", "0", "--linger", "-1"},
+            env,
+            "",
+            true,
+            true});
         const auto path = simulator->ReadLine(10s);
         ASSERT_TRUE(path && path->rfind("/dev/", 0) == 0);
         ptyPath = *path;
@@ -87,22 +91,6 @@ protected:
         const auto window = probe.WaitForWindowNamed(kWindowTitle, 20s);
         EXPECT_TRUE(window) << "no settings window at start without a tray";
         return window.value_or(0);
-    }
-
-    // Scans until one gets through: the port may still be settling right after the open.
-    void AwaitScannerLink()
-    {
-        probe.Focus(receiverWindow);
-        for (int attempt = 0; attempt < 40; ++attempt) {
-            simulator->Write("PROBE\n");
-            if (const auto line = receiver->ReadLine(500ms)) {
-                ASSERT_EQ(line->substr(line->size() - 7), "<ENTER>") << *line;
-                while (receiver->ReadLine(300ms)) {
-                }
-                return;
-            }
-        }
-        FAIL() << "no scan reached the receiver";
     }
 
     XProbe::Rect TrayIcon()
@@ -174,7 +162,9 @@ TEST_F(DesktopTest, ScansArriveWholeAndInOrderWithEnter)
     StartReceiver();
     StartInTray("[SCANNER]\nStopString=ENTER\n[PROGRAM]\nAddedString=ENTER\nDiscardNull=1\n");
     EXPECT_TRUE(probe.WindowsNamed(kWindowTitle).empty()) << "with the port open the window stays hidden";
-    AwaitScannerLink();
+    // The simulator sends once the program's port is open and emptied: the burst is the
+    // first reception.
+    probe.Focus(receiverWindow);
     const std::vector<std::string> codes = {"ABC123", "0042", "hello world", "x-1/2", "9780201633610"};
     std::string burst;
     for (const auto& c : codes) {
@@ -193,15 +183,8 @@ TEST_F(DesktopTest, TabIsTypedAfterEachCode)
     StartReceiver();
     StartInTray("[PROGRAM]\nAddedString=TAB\nDiscardNull=0\n");
     probe.Focus(receiverWindow);
-    std::optional<std::string> first;
-    for (int attempt = 0; attempt < 40 && !first; ++attempt) {
-        simulator->Write("007\n");
-        first = receiver->ReadLine(500ms);
-    }
-    ASSERT_EQ(first, "007<TAB>");
-    while (receiver->ReadLine(300ms)) {
-    }
-    simulator->Write("A1\nB2\n");
+    simulator->Write("007\nA1\nB2\n");
+    EXPECT_EQ(receiver->ReadLine(10s), "007<TAB>");
     EXPECT_EQ(receiver->ReadLine(10s), "A1<TAB>");
     EXPECT_EQ(receiver->ReadLine(10s), "B2<TAB>");
 }
@@ -315,7 +298,7 @@ TEST_F(DesktopTest, WithoutATrayTheWindowShowsAtStartAndScansArrive)
     StartReceiver();
     const auto window = StartWithoutTray();
     ASSERT_NE(window, 0u);
-    AwaitScannerLink();
+    probe.Focus(receiverWindow);
     simulator->Write("A-1\n0042\n");
     EXPECT_EQ(receiver->ReadLine(10s), "A-1<ENTER>");
     EXPECT_EQ(receiver->ReadLine(10s), "42<ENTER>");

@@ -1,5 +1,5 @@
 // The settings window as built, on Qt's offscreen platform: every control where it belongs,
-// with its text, the tab order, the headers, the lists; the message-box flag mapping; a
+// with its text, the tab order, the headers, the lists; the message-box kind mapping; a
 // picture of the window saved beside the test for people to look at.
 
 #include "app/qt/icon_art.h"
@@ -9,6 +9,7 @@
 #include "i18n/translate.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QPushButton>
 
 #include <cstdlib>
@@ -36,21 +37,9 @@ struct Placement {
     const char* text;
 };
 
-QWidget* Control(SettingsWindow& w, std::string_view name)
+template <typename W = QWidget> W* Control(const SettingsWindow& w, const char* name)
 {
-    const std::pair<std::string_view, QWidget*> all[] = {
-        {"Label5", w.Label5},         {"Label2", w.Label2},       {"cmbPort", w.cmbPort},
-        {"Label8", w.Label8},         {"cmbBaud", w.cmbBaud},     {"Bevel2", w.Bevel2},
-        {"Label6", w.Label6},         {"Label7", w.Label7},       {"cmbStop", w.cmbStop},
-        {"Bevel1", w.Bevel1},         {"Label4", w.Label4},       {"chkDiscNull", w.chkDiscNull},
-        {"ChkAutoRun", w.ChkAutoRun}, {"Label3", w.Label3},       {"cmbAdd", w.cmbAdd},
-        {"btnOK", w.btnOK},           {"btnCancel", w.btnCancel}, {"Image1", w.Image1}};
-    for (const auto& [n, widget] : all) {
-        if (n == name) {
-            return widget;
-        }
-    }
-    return nullptr;
+    return w.findChild<W*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
 }
 
 QString Text(QWidget* widget)
@@ -119,38 +108,42 @@ TEST_F(SettingsWindowTest, ControlsSitAtTheirPixelRectanglesWithTheirTexts)
 
 TEST_F(SettingsWindowTest, HeadersAreBoldAndCentred)
 {
-    for (QLabel* header : {window.Label4, window.Label5, window.Label6}) {
+    for (const char* name : {"Label4", "Label5", "Label6"}) {
+        QLabel* header = Control<QLabel>(window, name);
+        ASSERT_NE(header, nullptr) << name;
         EXPECT_TRUE(header->font().bold());
         EXPECT_TRUE(header->alignment() & Qt::AlignHCenter);
     }
-    EXPECT_FALSE(window.Label2->font().bold());
+    EXPECT_FALSE(Control(window, "Label2")->font().bold());
 }
 
 TEST_F(SettingsWindowTest, DesignStateAndListsThatAcceptOnlyTheirItems)
 {
-    EXPECT_TRUE(window.ChkAutoRun->isChecked());
-    EXPECT_FALSE(window.chkDiscNull->isChecked());
-    for (QComboBox* c : {window.cmbPort, window.cmbBaud, window.cmbStop, window.cmbAdd}) {
-        EXPECT_FALSE(c->isEditable());
+    EXPECT_TRUE(Control<QCheckBox>(window, "ChkAutoRun")->isChecked());
+    EXPECT_FALSE(Control<QCheckBox>(window, "chkDiscNull")->isChecked());
+    const std::pair<const char*, int> selected[] = {
+        {"cmbPort", 0}, {"cmbBaud", -1}, {"cmbStop", 0}, {"cmbAdd", 0}};
+    for (const auto& [name, index] : selected) {
+        const QComboBox* c = Control<QComboBox>(window, name);
+        EXPECT_FALSE(c->isEditable()) << name;
+        EXPECT_EQ(c->currentIndex(), index) << name;
     }
-    EXPECT_EQ(window.cmbPort->currentIndex(), 0);
-    EXPECT_EQ(window.cmbStop->currentIndex(), 0);
-    EXPECT_EQ(window.cmbAdd->currentIndex(), 0);
-    EXPECT_EQ(window.Image1->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(Control(window, "Image1")->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
 }
 
 TEST_F(SettingsWindowTest, TabOrderFollowsTheDesign)
 {
-    const QWidget* expected[] = {window.cmbPort,    window.chkDiscNull, window.btnOK,   window.btnCancel,
-                                 window.ChkAutoRun, window.cmbAdd,      window.cmbStop, window.cmbBaud};
+    const char* expected[] = {"cmbPort",    "chkDiscNull", "btnOK",   "btnCancel",
+                              "ChkAutoRun", "cmbAdd",      "cmbStop", "cmbBaud"};
     for (std::size_t i = 0; i + 1 < std::size(expected); ++i) {
-        const QWidget* next = expected[i]->nextInFocusChain();
-        while (next != expected[i] && !(next->focusPolicy() & Qt::TabFocus)) {
+        const QWidget* stop = Control(window, expected[i]);
+        const QWidget* next = stop->nextInFocusChain();
+        while (next != stop && !(next->focusPolicy() & Qt::TabFocus)) {
             next = next->nextInFocusChain();
         }
-        EXPECT_EQ(next, expected[i + 1]) << "after tab stop " << i;
+        EXPECT_EQ(next, Control(window, expected[i + 1])) << "after tab stop " << expected[i];
     }
 }
 
@@ -180,34 +173,35 @@ TEST_F(SettingsWindowTest, PictureOfTheWindowIsSavedAsAnArtifact)
 }
 
 struct BoxCase {
-    unsigned flags;
+    BoxKind kind;
     QMessageBox::Icon icon;
     QMessageBox::StandardButtons buttons;
     QMessageBox::StandardButton defaultButton;
 };
 
-class MessageBoxFlags : public ::testing::TestWithParam<BoxCase> {
+class MessageBoxKinds : public ::testing::TestWithParam<BoxCase> {
 protected:
-    MessageBoxFlags() { App(); }
+    MessageBoxKinds() { App(); }
 };
 
-TEST_P(MessageBoxFlags, MapToIconButtonsAndDefault)
+TEST_P(MessageBoxKinds, MapToIconButtonsAndDefault)
 {
     QMessageBox box;
-    ConfigureMessageBox(box, GetParam().flags);
+    ConfigureMessageBox(box, GetParam().kind);
     EXPECT_EQ(box.icon(), GetParam().icon);
     EXPECT_EQ(box.standardButtons(), GetParam().buttons);
     EXPECT_EQ(box.standardButton(box.defaultButton()), GetParam().defaultButton);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Flags, MessageBoxFlags,
-    ::testing::Values(
-        BoxCase{16, QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok},
-        BoxCase{48, QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok},
-        BoxCase{292, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No},
-        BoxCase{308, QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No, QMessageBox::No},
-        BoxCase{36, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes}));
+    Kinds, MessageBoxKinds,
+    ::testing::Values(BoxCase{BoxKind::plain, QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok},
+                      BoxCase{BoxKind::error, QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok},
+                      BoxCase{BoxKind::warning, QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok},
+                      BoxCase{BoxKind::yesNoQuestion, QMessageBox::Question,
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No},
+                      BoxCase{BoxKind::yesNoWarning, QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No}));
 
 // Button captions are messages, 8-bit in the language's code page: "\xF5" is "ő" in 1250.
 TEST(MessageBoxButtons, CaptionsAreDecodedFromTheLanguagesCodePage)
@@ -220,7 +214,7 @@ TEST(MessageBoxButtons, CaptionsAreDecodedFromTheLanguagesCodePage)
     SetResourceStringLoader(
         [](std::string_view id) { return id == res::SMsgDlgYes ? std::string("\xF5k") : std::string(id); });
     QMessageBox box;
-    ConfigureMessageBox(box, 4);
+    ConfigureMessageBox(box, BoxKind::yesNoQuestion);
     EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QString::fromUtf8("\xC5\x91k"));
     i18n::StopTranslation();
     oldLang != nullptr ? setenv("LANG", restore.c_str(), 1) : unsetenv("LANG");

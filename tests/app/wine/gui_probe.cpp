@@ -19,8 +19,8 @@
 //   tray-notify <lParam>         post the tray icon's callback message to the window
 //   activate <class>             bring a window to the foreground
 
-#include "app/win32/form_layout.h"
-#include "app/win32/win_api.h"
+#include "app/form_layout.h"
+#include "app/win32/main_window.h"
 #include "support/wait_until.h"
 
 #include <chrono>

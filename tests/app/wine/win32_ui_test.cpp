@@ -2,7 +2,7 @@
 // the settings window's procedure (tray notifications, commands, close, timer, failures)
 // and message boxes with their flags and Hungarian texts.
 
-#include "app/win32/form_layout.h"
+#include "app/form_layout.h"
 #include "app/win32/main_window.h"
 #include "app/win32/message_box.h"
 #include "app/win32/tray_icon.h"
@@ -131,6 +131,12 @@ TEST_F(MainWindowTest, TrayNotificationsReachTheOwnerWithTheMouseMessage)
     }
     EXPECT_EQ(events.tray, (std::vector<UINT>{515, 516, WM_LBUTTONUP, WM_MOUSEMOVE}));
     EXPECT_FALSE(window.Visible()) << "a notification alone shows nothing";
+    EXPECT_EQ(TrayIcon::kTrayMessage, 1025u);
+    EXPECT_EQ(TrayClickFor(515), TrayClick::leftDoubleClick);
+    EXPECT_EQ(TrayClickFor(516), TrayClick::rightButtonDown);
+    for (UINT other : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONUP, WM_MOUSEMOVE, WM_RBUTTONDBLCLK}) {
+        EXPECT_EQ(TrayClickFor(other), TrayClick::other) << other;
+    }
 }
 
 TEST_F(MainWindowTest, UserActionsOnControlsBecomeCommands)
@@ -231,14 +237,14 @@ TEST_F(MainWindowTest, TimerTicksAfterItsIntervalAndStartingItAgainDoesNotRestar
 
 // Answers the next message box with the given caption from another thread and records what
 // it showed.
-struct BoxAnswer {
+struct BoxSeen {
     std::wstring text;
     std::vector<int> buttons;
     int defaultButton = 0;
     bool found = false;
 };
 
-std::thread AnswerBox(const wchar_t* caption, int answer, BoxAnswer& seen)
+std::thread AnswerBox(const wchar_t* caption, int answer, BoxSeen& seen)
 {
     return std::thread([caption, answer, &seen] {
         HWND box = nullptr;
@@ -264,26 +270,28 @@ std::thread AnswerBox(const wchar_t* caption, int answer, BoxAnswer& seen)
     });
 }
 
-TEST(MessageBoxTest, FlagsGiveTheButtonsAndTheDefaultAndTextsStayHungarian)
+TEST(MessageBoxTest, KindsGiveTheFlagsButtonsAndDefaultAndTextsStayHungarian)
 {
     struct Case {
-        unsigned flags;
+        BoxKind kind;
+        UINT flags;
         int answer;
         std::vector<int> buttons;
         int defaultButton;
-        DialogResult result;
+        BoxAnswer result;
     };
     const Case cases[] = {
-        {mb::Error, IDOK, {IDOK}, IDOK, DialogResult::idOK},
-        {mb::Warning, IDOK, {IDOK}, IDOK, DialogResult::idOK},
-        {mb::YesNoQuestion, IDNO, {IDYES, IDNO}, IDNO, DialogResult::idNo},
-        {mb::YesNoWarning, IDYES, {IDYES, IDNO}, IDNO, DialogResult::idYes},
+        {BoxKind::plain, 0, IDOK, {IDOK}, IDOK, BoxAnswer::ok},
+        {BoxKind::error, 16, IDOK, {IDOK}, IDOK, BoxAnswer::ok},
+        {BoxKind::warning, 48, IDOK, {IDOK}, IDOK, BoxAnswer::ok},
+        {BoxKind::yesNoQuestion, 292, IDNO, {IDYES, IDNO}, IDNO, BoxAnswer::no},
+        {BoxKind::yesNoWarning, 308, IDYES, {IDYES, IDNO}, IDNO, BoxAnswer::yes},
     };
     for (const Case& c : cases) {
-        BoxAnswer seen;
+        EXPECT_EQ(MessageBoxStyle(c.kind), c.flags);
+        BoxSeen seen;
         std::thread answerer = AnswerBox(L"Lantorvix", c.answer, seen);
-        const DialogResult result =
-            ShowMessageBox(nullptr, "Biztosan ki akar lépni? őű", "Lantorvix", c.flags);
+        const BoxAnswer result = ShowMessageBox(nullptr, "Biztosan ki akar lépni? őű", "Lantorvix", c.kind);
         answerer.join();
         ASSERT_TRUE(seen.found) << c.flags;
         EXPECT_EQ(result, c.result) << c.flags;

@@ -1,14 +1,13 @@
 // The termios device on real pseudo-terminals: what the port relies on, call by call.
 #include "serial/comm_device.h"
 #include "support/pty_pair.h"
+#include "support/thread_probe.h"
 #include "support/wait_until.h"
 
 #include <atomic>
 #include <chrono>
-#include <ctime>
 #include <future>
 #include <gtest/gtest.h>
-#include <pthread.h>
 #include <string>
 #include <termios.h>
 #include <thread>
@@ -393,20 +392,14 @@ TEST_F(PosixDevice, IdleWaitSleepsInTheKernel)
 {
     ASSERT_TRUE(device->SetEventMask(ev::RXCHAR | ev::CTS | ev::DSR | ev::RLSD | ev::RING));
     auto stop = device->CreateStopSignal();
-    std::promise<clockid_t> clockPromise;
+    std::promise<pid_t> tidPromise;
     std::thread waiter([&] {
-        clockid_t clock;
-        pthread_getcpuclockid(pthread_self(), &clock);
-        clockPromise.set_value(clock);
+        tidPromise.set_value(test::CurrentThreadId());
         device->WaitForEvents(*stop);
     });
-    const clockid_t clock = clockPromise.get_future().get();
-    auto cpu = [&] {
-        timespec ts{};
-        clock_gettime(clock, &ts);
-        return std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec);
-    };
-    std::this_thread::sleep_for(100ms); // let it settle into its wait
+    const pid_t tid = tidPromise.get_future().get();
+    auto cpu = [&] { return test::ThreadCpu(tid); };
+    ASSERT_TRUE(test::WaitUntil([&] { return test::ThreadState(tid) == 'S'; })) << "the wait never blocked";
     const auto before = cpu();
     std::this_thread::sleep_for(1s); // the span being measured, not a wait for an event
     const auto used = cpu() - before;

@@ -5,10 +5,14 @@
 #include <optional>
 #include <span>
 
-namespace lantorvix::win32 {
+namespace lantorvix {
 
-// The settings window's controls: kind, position in the client area (pixels at 96 dpi),
-// text, tab order. Width 0 on a label means "as wide as its text" (auto size).
+class TForm1;
+
+// The settings window's controls, the one description both desktops build from: kind,
+// position in the client area (pixels at 96 dpi), text, tab order, design-time list items
+// and state, and the form's handler for the user's change or click. Width 0 on a label
+// means "as wide as its text" (auto size).
 enum class ControlKind {
     label,
     boldLabel,
@@ -23,10 +27,14 @@ enum class ControlKind {
 struct ControlLayout {
     const char* name;
     ControlKind kind;
-    int id; // Win32 control identifier (WM_COMMAND)
+    int id; // the control's number; the Win32 child window identifier (WM_COMMAND)
     int left, top, width, height;
     const char* text; // UTF-8; the tool tip for the picture
     int tabOrder;     // -1: takes no focus
+    // A list's items and selected item (-1: none); a check box: initial 1 is checked.
+    std::span<const char* const> items;
+    int initial;
+    void (TForm1::*handler)(); // nullptr: the control has none
 };
 
 inline constexpr int kClientWidth = 337;
@@ -34,7 +42,6 @@ inline constexpr int kClientHeight = 212;
 inline constexpr int kLabelHeight = 13; // one line of "MS Sans Serif" 8 pt
 inline constexpr int kComboHeight = 21; // the closed drop-down list
 inline constexpr const char* kCaption = "Lantorvix - Beállítások";
-inline constexpr const char* kWindowClass = "TForm1";
 
 // Control identifiers.
 namespace cid {
@@ -53,9 +60,5 @@ const ControlLayout* FindControl(int id);
 int ControlId(ComboBox box);
 int ControlId(CheckBox box);
 std::optional<ComboBox> ComboBoxFor(int id);
-std::optional<CheckBox> CheckBoxFor(int id);
 
-// Design-time items of the fixed drop-down lists; empty for cmbPort beyond "NINCS".
-std::span<const char* const> DesignItems(ComboBox box);
-
-} // namespace lantorvix::win32
+} // namespace lantorvix
