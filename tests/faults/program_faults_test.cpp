@@ -123,15 +123,7 @@ protected:
         return false;
     }
 
-    std::vector<std::string> Boxes() const
-    {
-        std::vector<std::string> boxes;
-        std::istringstream in(ReadBytes(boxLog));
-        for (std::string line; std::getline(in, line);) {
-            boxes.push_back(line);
-        }
-        return boxes;
-    }
+    std::vector<std::string> Boxes() const { return LoggedBoxes(boxLog); }
 
     // Waits for a box with this caption, checks its text and presses its default button.
     void ExpectBox(const std::string& caption, const std::string& text)
@@ -149,13 +141,8 @@ protected:
     // "Alkalmaz" in the settings window, opened by a double click on the tray icon.
     void Apply()
     {
-        const auto icons = probe.EmbeddedWindows("lantorvix");
-        ASSERT_EQ(icons.size(), 1u);
-        const auto icon = probe.Geometry(icons.front());
-        probe.MoveTo(icon.x + icon.width / 2, icon.y + icon.height / 2);
-        probe.Click(1, 2);
-        const auto window = probe.WaitForWindowNamed(kWindowTitle, 10s);
-        ASSERT_TRUE(window) << "a double click did not show the window";
+        const auto window = OpenSettingsFromTray(probe);
+        ASSERT_TRUE(window);
         const auto g = probe.Geometry(*window);
         probe.MoveTo(g.x + 88 + 35, g.y + 184 + 12);
         probe.Click(1);

@@ -106,26 +106,13 @@ protected:
         return first;
     }
 
-    std::vector<std::string> Boxes() const
-    {
-        std::vector<std::string> boxes;
-        std::istringstream in(ReadBytes(boxLog));
-        for (std::string line; std::getline(in, line);) {
-            boxes.push_back(line);
-        }
-        return boxes;
-    }
+    std::vector<std::string> Boxes() const { return LoggedBoxes(boxLog); }
 
     // Opens the settings window from the tray, flips "Bekapcsoláskor indul" and applies.
     void ToggleAutostartAndApply()
     {
-        const auto icons = probe.EmbeddedWindows("lantorvix");
-        ASSERT_EQ(icons.size(), 1u);
-        const auto icon = probe.Geometry(icons.front());
-        probe.MoveTo(icon.x + icon.width / 2, icon.y + icon.height / 2);
-        probe.Click(1, 2);
-        const auto window = probe.WaitForWindowNamed(kWindowTitle, 10s);
-        ASSERT_TRUE(window) << "a double click did not show the window";
+        const auto window = OpenSettingsFromTray(probe);
+        ASSERT_TRUE(window);
         const auto g = probe.Geometry(*window);
         probe.MoveTo(g.x + 184 + 8, g.y + 84 + 8);
         probe.Click(1);

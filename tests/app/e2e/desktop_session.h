@@ -6,14 +6,19 @@
 #include "desktop_folder.h"
 #include "x_probe.h"
 
+#include "support/file_bytes.h"
 #include "support/wait_until.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace lantorvix::test {
 
@@ -37,6 +42,36 @@ inline void StartReceiver(const std::map<std::string, std::string>& env, XProbe&
     const auto w = probe.WaitForWindowNamed("Lantorvix receiver", 15s);
     ASSERT_TRUE(w);
     receiverWindow = *w;
+}
+
+inline const std::string kSettingsWindowTitle = "Lantorvix - Beállítások";
+
+// The settings window, opened by a double click on the program's one tray icon.
+inline std::optional<XProbe::Window> OpenSettingsFromTray(XProbe& probe)
+{
+    using namespace std::chrono_literals;
+    const auto icons = probe.EmbeddedWindows("lantorvix");
+    EXPECT_EQ(icons.size(), 1u);
+    if (icons.empty()) {
+        return std::nullopt;
+    }
+    const auto icon = probe.Geometry(icons.front());
+    probe.MoveTo(icon.x + icon.width / 2, icon.y + icon.height / 2);
+    probe.Click(1, 2);
+    const auto window = probe.WaitForWindowNamed(kSettingsWindowTitle, 10s);
+    EXPECT_TRUE(window) << "a double click did not show the window";
+    return window;
+}
+
+// The texts of the message boxes the program showed, one a line, as the box log shim wrote them.
+inline std::vector<std::string> LoggedBoxes(const std::filesystem::path& boxLog)
+{
+    std::vector<std::string> boxes;
+    std::istringstream in(ReadBytes(boxLog));
+    for (std::string line; std::getline(in, line);) {
+        boxes.push_back(line);
+    }
+    return boxes;
 }
 
 } // namespace lantorvix::test
