@@ -8,6 +8,7 @@
 #include "../../tests/app/e2e/desktop_folder.h"
 #include "../../tests/app/e2e/x_probe.h"
 #include "../e2e/bench_results.h"
+#include "support/process_fds.h"
 #include "support/pty_pair.h"
 #include "support/xvfb_server.h"
 
@@ -28,17 +29,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace lantorvix::test;
 using Clock = std::chrono::steady_clock;
-
-bool HoldsOpen(pid_t pid, const std::string& path)
-{
-    std::error_code ec;
-    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
-        if (fs::read_symlink(fd.path(), ec) == path) {
-            return true;
-        }
-    }
-    return false;
-}
 
 // Times a condition of another process, looking every 100 microseconds; -1 when it did not
 // come within the bound.
@@ -115,7 +105,7 @@ int main()
         << "[PORT]\nPortNum=NINCS\nPortName=" << link.string() << "\n[PROGRAM]\nAddedString=ENTER\n";
 
     ChildProcess app({{LANTORVIX_EXE}, env, (folder.Path() / "work").string(), false, false});
-    if (MsUntil([&] { return HoldsOpen(app.Pid(), pty->SlavePath()); }, Clock::now(),
+    if (MsUntil([&] { return ProcessHoldsOpen(app.Pid(), pty->SlavePath()); }, Clock::now(),
                 std::chrono::seconds(30)) < 0) {
         std::printf("the program did not open the scanner\n");
         return 1;
@@ -132,7 +122,7 @@ int main()
         const auto hangUp = Clock::now();
         pty->CloseMaster();
         closed.push_back(
-            MsUntil([&] { return !HoldsOpen(app.Pid(), old); }, hangUp, std::chrono::seconds(10)));
+            MsUntil([&] { return !ProcessHoldsOpen(app.Pid(), old); }, hangUp, std::chrono::seconds(10)));
         // The link goes with the device, as udev removes it; left dangling, it could come to
         // name another program's pseudo-terminal that reuses the number.
         fs::remove(link);
@@ -142,7 +132,7 @@ int main()
         pty = std::make_unique<PtyPair>();
         const auto returned = Clock::now();
         PointLinkAt(link, pty->SlavePath());
-        back.push_back(MsUntil([&] { return HoldsOpen(app.Pid(), pty->SlavePath()); }, returned,
+        back.push_back(MsUntil([&] { return ProcessHoldsOpen(app.Pid(), pty->SlavePath()); }, returned,
                                std::chrono::seconds(10)));
         if (back.back() < 0 || closed.back() < 0) {
             std::printf("unplug %d: the program did not follow (closed %.1f, back %.1f)\n", i, closed.back(),

@@ -4,6 +4,7 @@
 
 #include "../../tests/app/e2e/child_process.h"
 #include "../../tests/app/e2e/x_probe.h"
+#include "support/process_fds.h"
 #include "support/xvfb_server.h"
 
 #include <algorithm>
@@ -32,17 +33,6 @@ long ResidentKiB(pid_t pid)
         }
     }
     return -1;
-}
-
-bool HoldsOpen(pid_t pid, const std::string& path)
-{
-    std::error_code ec;
-    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
-        if (fs::read_symlink(fd.path(), ec) == path) {
-            return true;
-        }
-    }
-    return false;
 }
 
 template <typename Condition> bool Await(Condition c, std::chrono::seconds bound)
@@ -106,7 +96,7 @@ int main()
             return 1;
         }
         trayMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-        Await([&] { return HoldsOpen(app.Pid(), *pty); }, std::chrono::seconds(10));
+        Await([&] { return ProcessHoldsOpen(app.Pid(), *pty); }, std::chrono::seconds(10));
         rssKiB.push_back(ResidentKiB(app.Pid()));
         app.Terminate();
         app.Wait(std::chrono::seconds(10));

@@ -4,6 +4,7 @@
 
 #include "app/fake_program.h"
 #include "app/posix/inotify_device_watch.h"
+#include "support/process_fds.h"
 #include "support/pty_pair.h"
 #include "support/test_temp_path.h"
 
@@ -26,13 +27,7 @@ const std::string kScanner = "[SCANNER]\nStopString=ENTER\n[PROGRAM]\nAddedStrin
 // Whether this process holds a descriptor on the device at path.
 bool HoldsFdOn(const std::string& path)
 {
-    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
-        std::error_code error;
-        if (fs::read_symlink(entry.path(), error) == path) {
-            return true;
-        }
-    }
-    return false;
+    return ProcessHoldsOpen("self", path);
 }
 
 class RecoveryPty : public ::testing::Test, protected FakeProgram {

@@ -1,5 +1,6 @@
 #include "support/pty_pair.h"
 
+#include "support/process_fds.h"
 #include "support/wait_until.h"
 
 #include <cerrno>
@@ -120,16 +121,7 @@ bool PtyPair::AwaitSlaveDrained(std::chrono::milliseconds bound) const
 
 bool PtyPair::AwaitOpenBy(int pid, unsigned baud, std::chrono::milliseconds bound) const
 {
-    const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
-    auto holdsSlave = [&] {
-        std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator(fds, error)) {
-            if (std::filesystem::read_symlink(entry.path(), error) == slavePath_) {
-                return true;
-            }
-        }
-        return false;
-    };
+    auto holdsSlave = [&] { return ProcessHoldsOpen(pid, slavePath_); };
     // The master reads the slave's settings.
     auto configured = [&] {
         struct termios2 t {};
