@@ -26,7 +26,8 @@ char Fold(char c)
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b)
 {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) { return Fold(x) == Fold(y); });
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return Fold(x) == Fold(y); });
 }
 
 bool LessIgnoringCase(std::string_view a, std::string_view b)
@@ -102,9 +103,10 @@ void TForm1::SyncAutoRun(bool write)
 void TForm1::FillPortList()
 {
     auto ports = system_.SerialPorts(comPort_->Port());
-    std::stable_sort(ports.begin(), ports.end(), [](const AppSystem::SerialPort& a, const AppSystem::SerialPort& b) {
-        return LessIgnoringCase(a.valueName, b.valueName);
-    });
+    std::stable_sort(ports.begin(), ports.end(),
+                     [](const AppSystem::SerialPort& a, const AppSystem::SerialPort& b) {
+                         return LessIgnoringCase(a.valueName, b.valueName);
+                     });
     for (const auto& port : ports) {
         shell_.AddItem(ComboBox::cmbPort, port.portName);
         if (EqualIgnoringCase(port.portName, comPort_->Port())) {
