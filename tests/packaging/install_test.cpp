@@ -109,17 +109,11 @@ TEST_F(PackageInstall, DesktopEntryStartsTheProgramAndRemoveLeavesNothing)
     StartTrayHost(env, probe, trayer);
     XProbe::Window receiverWindow = 0;
     StartReceiver(env, probe, receiver, receiverWindow);
-    simulator = std::make_unique<ChildProcess>(
-        ChildProcess::Options{{"/usr/bin/lantorvix-scanner-sim", "--quiet", "--delay", "0", "--linger", "-1"},
-                              env,
-                              "",
-                              true,
-                              true});
-    const auto pty = simulator->ReadLine(10s);
-    ASSERT_TRUE(pty && pty->rfind("/dev/", 0) == 0);
+    const std::string pty = StartSimulator(env, "/usr/bin/lantorvix-scanner-sim", false, simulator);
+    ASSERT_FALSE(pty.empty());
     fs::create_directories(folder.Path() / "config" / "Lantorvix");
     WriteBytes(folder.Path() / "config" / "Lantorvix" / "Lantorvix.ini",
-               "[PORT]\nPortNum=NINCS\nPortName=" + *pty + "\n[PROGRAM]\nAddedString=ENTER\n");
+               "[PORT]\nPortNum=NINCS\nPortName=" + pty + "\n[PROGRAM]\nAddedString=ENTER\n");
 
     // As a desktop starts it: the Exec line through the shell, in the home folder.
     app = std::make_unique<ChildProcess>(

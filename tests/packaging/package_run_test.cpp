@@ -65,20 +65,15 @@ protected:
     // The installed simulator; its terminal open to anyone, as a scanner's tty is to dialout.
     void StartSimulator()
     {
-        simulator = std::make_unique<ChildProcess>(ChildProcess::Options{
-            {(root / "usr/bin/lantorvix-scanner-sim").string(), "--quiet", "--delay", "0", "--linger", "-1"},
-            env,
-            "",
-            true,
-            true});
-        const auto path = simulator->ReadLine(10s);
-        ASSERT_TRUE(path && path->rfind("/dev/", 0) == 0);
-        fs::permissions(*path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                                   fs::perms::group_write | fs::perms::others_read | fs::perms::others_write);
+        const std::string path =
+            test::StartSimulator(env, (root / "usr/bin/lantorvix-scanner-sim").string(), false, simulator);
+        ASSERT_FALSE(path.empty());
+        fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                  fs::perms::group_write | fs::perms::others_read | fs::perms::others_write);
         // Where an installed program keeps its settings: not in its working directory.
         fs::create_directories(folder / "config" / "Lantorvix");
         WriteBytes(folder / "config" / "Lantorvix" / "Lantorvix.ini",
-                   "[PORT]\nPortNum=NINCS\nPortName=" + *path +
+                   "[PORT]\nPortNum=NINCS\nPortName=" + path +
                        "\nBaudRate=9600\n[PROGRAM]\nAddedString=ENTER\nDiscardNull=1\n");
     }
 

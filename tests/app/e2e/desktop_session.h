@@ -44,6 +44,22 @@ inline void StartReceiver(const std::map<std::string, std::string>& env, XProbe&
     receiverWindow = *w;
 }
 
+// The scanner simulator (exe) on a new pseudo-terminal, codes from its standard input, kept
+// until the test ends; returns the terminal's path, empty (with a test failure) without one.
+inline std::string StartSimulator(const std::map<std::string, std::string>& env, const std::string& exe,
+                                  bool waitFlush, std::unique_ptr<ChildProcess>& simulator)
+{
+    using namespace std::chrono_literals;
+    std::vector<std::string> argv = {exe, "--quiet", "--delay", "0", "--linger", "-1"};
+    if (waitFlush) {
+        argv.insert(argv.begin() + 2, "--wait-flush");
+    }
+    simulator = std::make_unique<ChildProcess>(ChildProcess::Options{argv, env, "", true, true});
+    const auto path = simulator->ReadLine(10s);
+    EXPECT_TRUE(path && path->rfind("/dev/", 0) == 0) << "the simulator made no terminal";
+    return path && path->rfind("/dev/", 0) == 0 ? *path : std::string();
+}
+
 inline const std::string kSettingsWindowTitle = "Lantorvix - Beállítások";
 
 // The settings window, opened by a double click on the program's one tray icon.

@@ -47,15 +47,8 @@ protected:
 
     void StartSimulator()
     {
-        simulator = std::make_unique<ChildProcess>(ChildProcess::Options{
-            {LANTORVIX_SIMULATOR, "--quiet", "--wait-flush", "--delay", "0", "--linger", "-1"},
-            env,
-            "",
-            true,
-            true});
-        const auto path = simulator->ReadLine(10s);
-        ASSERT_TRUE(path && path->rfind("/dev/", 0) == 0);
-        ptyPath = *path;
+        ptyPath = test::StartSimulator(env, LANTORVIX_SIMULATOR, true, simulator);
+        ASSERT_FALSE(ptyPath.empty());
     }
 
     void WriteIni(const std::string& scannerAndProgram)
