@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -24,6 +25,8 @@ using KeyEvents = std::vector<std::pair<int, int>>; // (key code, 1 press / 0 re
 struct PipeRun {
     KeyEvents keys;
     int writes = 0;
+    std::size_t largestWrite = 0; // in events
+    bool writesEndFrames = true;  // every write ends with a report
     bool synAfterEveryKey = true;
     std::vector<std::string> boxes;
     bool numLockAfter = false;
@@ -50,6 +53,9 @@ PipeRun TypeIntoPipe(const std::string& layout, const std::string& text)
             break;
         }
         ++run.writes;
+        const auto count = static_cast<std::size_t>(n) / sizeof(input_event);
+        run.largestWrite = std::max(run.largestWrite, count);
+        run.writesEndFrames = run.writesEndFrames && count > 0 && packet[count - 1].type == EV_SYN;
         events.insert(events.end(), packet.begin(),
                       packet.begin() + n / static_cast<ssize_t>(sizeof(input_event)));
     }
@@ -83,7 +89,10 @@ TEST_P(UinputStream, KernelReceivesThesePhysicalKeys)
     const auto run = TypeIntoPipe(GetParam().layout, GetParam().text);
     EXPECT_EQ(run.keys, GetParam().keys);
     EXPECT_TRUE(run.synAfterEveryKey);
-    EXPECT_EQ(run.writes, run.keys.empty() ? 0 : 1); // the whole code in one write
+    // A reader's buffer never fills: whole frames, at most 16 events, as few writes as that allows.
+    EXPECT_LE(run.largestWrite, 16u);
+    EXPECT_TRUE(run.writesEndFrames);
+    EXPECT_EQ(run.writes, static_cast<int>((run.keys.size() * 2 + 15) / 16));
     EXPECT_EQ(run.boxes, GetParam().boxes);
 }
 
@@ -124,6 +133,16 @@ INSTANTIATE_TEST_SUITE_P(
                     {42, 0},
                     {57, 1},
                     {57, 0}}},
+        // A Shift the sequence holds stays down across a dead-key character.
+        StreamCase{"DeGraveKeepsTheHeldShift",
+                   "de",
+                   "+(`a)",
+                   {{42, 1}, {13, 1}, {13, 0}, {57, 1}, {57, 0}, {30, 1}, {30, 0}, {42, 0}}},
+        StreamCase{
+            "DeCaretDeadKeyUnderHeldShift",
+            "de",
+            "+({^}a)",
+            {{42, 1}, {42, 0}, {41, 1}, {41, 0}, {42, 1}, {57, 1}, {57, 0}, {30, 1}, {30, 0}, {42, 0}}},
         // Ctrl+Alt for a key with an AltGr level becomes AltGr around that key only.
         StreamCase{"HuAtSignThroughAltGr",
                    "hu",

@@ -50,18 +50,9 @@ int EffectiveGroup(XkbDescPtr xkb, KeyCode kc, int group)
 }
 } // namespace
 
-LayoutDescription DescribeXServerLayout(Display* display, const std::function<bool(int keycode)>& skip)
+namespace {
+LayoutDescription DescribeGroup(XkbDescPtr map, int group, const std::function<bool(int keycode)>& skip)
 {
-    std::unique_ptr<XkbDescRec, KeyboardFree> xkb(
-        XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask | XkbModifierMapMask, XkbUseCoreKbd));
-    if (!xkb) {
-        throw Exception("Cannot read the keyboard map of the X server");
-    }
-    XkbStateRec state{};
-    XkbGetState(display, XkbUseCoreKbd, &state);
-    const int group = state.group;
-    XkbDescPtr map = xkb.get();
-
     LayoutDescription description;
     unsigned level3Mask = 0;
     // The AltGr key: right Alt when it selects the third level, else the first key that does.
@@ -99,6 +90,29 @@ LayoutDescription DescribeXServerLayout(Display* display, const std::function<bo
         description.keys.push_back(key);
     }
     return description;
+}
+} // namespace
+
+XServerKeyboard DescribeXServerKeyboard(Display* display, const std::function<bool(int keycode)>& skip)
+{
+    std::unique_ptr<XkbDescRec, KeyboardFree> xkb(
+        XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask | XkbModifierMapMask, XkbUseCoreKbd));
+    if (!xkb) {
+        throw Exception("Cannot read the keyboard map of the X server");
+    }
+    XkbStateRec state{};
+    XkbGetState(display, XkbUseCoreKbd, &state);
+    XkbDescPtr map = xkb.get();
+    int groups = 1;
+    for (int kc = map->min_key_code; kc <= map->max_key_code; ++kc) {
+        groups = std::max<int>(groups, XkbKeyNumGroups(map, static_cast<KeyCode>(kc)));
+    }
+    XServerKeyboard keyboard;
+    keyboard.activeGroup = state.group < groups ? state.group : 0;
+    for (int g = 0; g < groups; ++g) {
+        keyboard.groups.push_back(DescribeGroup(map, g, skip));
+    }
+    return keyboard;
 }
 
 } // namespace lantorvix
