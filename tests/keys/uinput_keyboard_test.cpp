@@ -177,6 +177,33 @@ TEST(Uinput, KeysLeftDownAreReleasedWhenTheKeyboardGoes)
     EXPECT_EQ(run.keys, (KeyEvents{{42, 1}, {30, 1}, {30, 0}, {42, 0}}));
 }
 
+// A code typed while a box is open (a scan that arrived meanwhile) goes out when it ends,
+// not held until the code that opened the box is finished.
+TEST(Uinput, ACodeTypedWhileABoxIsOpenGoesOutWhenItEnds)
+{
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds), 0);
+    int seenInBox = -1;
+    UinputKeyboard* self = nullptr;
+    UinputKeyboard keyboard(
+        UinputDevice::FromStream(fds[1]), KeyLayout(DescribeXkbLayout({"evdev", "pc105", "us", "", ""})),
+        CodePage::cp1250,
+        [&](std::string_view, std::string_view) {
+            ::recv(fds[0], nullptr, 0, MSG_DONTWAIT | MSG_TRUNC); // the outer "a", flushed before the box
+            EXPECT_TRUE(SendKeys(*self, "b", false));
+            input_event events[8];
+            seenInBox = static_cast<int>(::recv(fds[0], events, sizeof events, MSG_DONTWAIT));
+        },
+        {});
+    self = &keyboard;
+    EXPECT_TRUE(SendKeys(keyboard,
+                         "a\xED"
+                         "c",
+                         false));
+    EXPECT_EQ(seenInBox, static_cast<int>(4 * sizeof(input_event)));
+    ::close(fds[0]);
+}
+
 TEST(Uinput, WithoutAGuiTheBoxesGoToStandardError)
 {
     int fds[2];
