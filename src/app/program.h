@@ -28,6 +28,10 @@ struct ProgramParts {
     // Watches for the scanner's port to come back after it went away or was absent at start.
     std::function<std::unique_ptr<DeviceWatch>(MainThreadDispatcher&)> createDeviceWatch;
     std::string makerUrl;
+    // Calls `endProgram` on the main thread whenever the system asks the program to end
+    // (SIGTERM, SIGINT, SIGHUP on Linux) while the returned object lives; empty: nothing to
+    // watch.
+    std::function<std::shared_ptr<void>(std::function<void()> endProgram)> watchEndRequests = {};
     // Where the catalogues are looked up beside; empty: this program's own path.
     std::string executablePath = {};
 };

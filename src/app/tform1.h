@@ -102,6 +102,9 @@ public:
     bool Connected() const;
     // True once the exit was confirmed.
     bool Terminated() const { return terminated_; }
+    // The exit "Kilépés" makes once confirmed, without the question: the system asked the
+    // program to end (SIGTERM at log-out, SIGINT, SIGHUP). The settings stay as they are.
+    void EndProgram();
 
 private:
     // The port object takes the scanner's settings and handlers, without opening.

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -187,6 +188,35 @@ TEST_F(ProgramFaults, DeviceVanishesInACodeAndComesBackAtTheSamePathByItself)
     EXPECT_TRUE(probe.WindowsNamed(kWindowTitle).empty()) << "the window was shown";
     EXPECT_TRUE(Boxes().empty()) << Boxes().front();
     EXPECT_EQ(ReadBytes(folder / "work" / "Lantorvix.ini"), ini);
+}
+
+// The keymap as xkbcomp dumps it from the server.
+std::string KeymapDump(const std::string& display, const fs::path& file)
+{
+    EXPECT_EQ(RunProgram({"xkbcomp", "-xkb", display, file.string()}), 0);
+    return ReadBytes(file);
+}
+
+// Log-out sends SIGTERM: the program ends as after a confirmed exit, the key codes it lent
+// given back and the settings file untouched; SIGINT and SIGHUP the same.
+TEST_F(ProgramFaults, EndedBySignalsItGivesTheKeymapBackAndLeavesTheSettings)
+{
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        PtyPair pty;
+        WriteIni(pty.SlavePath(), kScanner);
+        const std::string ini = ReadBytes(folder / "work" / "Lantorvix.ini");
+        const std::string before = KeymapDump(xvfb.Display(), folder / "before.xkb");
+        StartProgram();
+        ASSERT_EQ(FirstScan(pty, "caf\xE9"), "caf\xC3\xA9<ENTER>"); // LANG=C: cp1252
+        ASSERT_TRUE(KeymapDump(xvfb.Display(), folder / "during.xkb") != before) << "no key code was lent";
+        ::kill(app->Pid(), signal);
+        EXPECT_EQ(app->Wait(10s), 0) << signal;
+        EXPECT_TRUE(KeymapDump(xvfb.Display(), folder / "after.xkb") == before)
+            << "keymap changed, signal " << signal;
+        EXPECT_EQ(ReadBytes(folder / "work" / "Lantorvix.ini"), ini) << signal;
+        EXPECT_TRUE(Boxes().empty()) << Boxes().front();
+        app.reset();
+    }
 }
 
 // Autostart at log-on often runs before the USB adapter is ready.

@@ -3,9 +3,16 @@
 #include "base/exception.h"
 #include "keys/linux/xkb_names_layout.h"
 #include "keys/uinput/uinput_keyboard.h"
+#include "keys/x11/x_layout.h"
 #include "keys/x11/xtest_keyboard.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
 
 namespace lantorvix {
 
@@ -52,7 +59,8 @@ std::unique_ptr<KeyboardPlatform> CreateLinuxKeyboard(LinuxKeyboardOptions optio
         }
     }
     try {
-        KeyLayout layout(DescribeXkbLayout(ConfiguredXkbNames(options.uinputLayout)));
+        const UinputLayoutChoice choice = ChooseUinputLayout(options.uinputLayout, options.keyboardLayout);
+        KeyLayout layout(DescribeXkbLayout(choice.names, choice.group));
         auto keyboard =
             std::make_unique<UinputKeyboard>(UinputDevice::Create(options.uinputPath), std::move(layout),
                                              codePage, options.messageBox, options.pumpKeyboardMessages);
@@ -61,6 +69,67 @@ std::unique_ptr<KeyboardPlatform> CreateLinuxKeyboard(LinuxKeyboardOptions optio
     } catch (const Exception& e) {
         throw Exception(xtestFailure + e.what());
     }
+}
+
+namespace {
+KeyboardDescription DescribeUinput(const LinuxKeyboardOptions& options)
+{
+    KeyboardDescription d;
+    d.keyboard = "uinput (" + options.uinputPath + ")";
+    const UinputLayoutChoice choice = ChooseUinputLayout(options.uinputLayout, options.keyboardLayout);
+    d.layout = LayoutText(choice.names);
+    d.group = std::to_string(choice.group + 1) + " (" + GroupLayoutText(choice.names, choice.group) + ")";
+    d.source = choice.source;
+    try {
+        DescribeXkbLayout(choice.names, choice.group);
+    } catch (const Exception& e) {
+        d.problem = e.what();
+    }
+    if (::access(options.uinputPath.c_str(), W_OK) != 0) {
+        const std::string reason = options.uinputPath + ": " + std::strerror(errno);
+        d.problem = d.problem.empty() ? reason : d.problem + "; " + reason;
+    }
+    return d;
+}
+} // namespace
+
+KeyboardDescription DescribeLinuxKeyboard(const LinuxKeyboardOptions& options)
+{
+    std::string xtestFailure;
+    if (PreferredKeyboardBackend(Env, options.display) == KeyboardBackend::xtest) {
+        const std::string name = options.display.empty() ? Env("DISPLAY") : options.display;
+        if (const auto names = DescribeXServer(name)) {
+            KeyboardDescription d;
+            d.keyboard = "XTest (X display " + name + ")";
+            d.layout = LayoutText(names->names);
+            d.group =
+                std::to_string(names->group + 1) + " (" + GroupLayoutText(names->names, names->group) + ")";
+            d.source = "X server";
+            return d;
+        }
+        xtestFailure = "Cannot open the X display \"" + name + "\"; ";
+    }
+    KeyboardDescription d = DescribeUinput(options);
+    if (!xtestFailure.empty()) {
+        d.problem = xtestFailure + d.problem;
+    }
+    return d;
+}
+
+std::string FormatKeyboardDescription(const KeyboardDescription& d)
+{
+    std::string out;
+    const std::pair<const char*, const std::string*> lines[] = {{"Keyboard", &d.keyboard},
+                                                                {"Layout", &d.layout},
+                                                                {"Group", &d.group},
+                                                                {"From", &d.source},
+                                                                {"Problem", &d.problem}};
+    for (const auto& [name, value] : lines) {
+        if (!value->empty()) {
+            out += std::string(name) + ": " + *value + "\n";
+        }
+    }
+    return out;
 }
 
 } // namespace lantorvix

@@ -3,11 +3,13 @@
 #include "base/exception.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <memory>
+#include <string>
 
 namespace lantorvix {
 
@@ -92,6 +94,48 @@ LayoutDescription DescribeGroup(XkbDescPtr map, int group, const std::function<b
     return description;
 }
 } // namespace
+
+XServerNames ReadXServerNames(Display* display)
+{
+    XServerNames out;
+    XkbStateRec state{};
+    XkbGetState(display, XkbUseCoreKbd, &state);
+    out.group = state.group;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    const Atom property = XInternAtom(display, "_XKB_RULES_NAMES", True);
+    if (property == 0 || XGetWindowProperty(display, DefaultRootWindow(display), property, 0, 1024, False,
+                                            XA_STRING, &type, &format, &count, &after, &data) != Success) {
+        return out;
+    }
+    // rules, model, layout, variant, options: NUL-terminated strings one after the other.
+    std::string* fields[] = {&out.names.rules, &out.names.model, &out.names.layout, &out.names.variant,
+                             &out.names.options};
+    std::size_t field = 0;
+    for (unsigned long i = 0; data != nullptr && format == 8 && i < count && field < 5; ++i) {
+        if (data[i] == 0) {
+            ++field;
+        } else {
+            fields[field]->push_back(static_cast<char>(data[i]));
+        }
+    }
+    XFree(data);
+    return out;
+}
+
+std::optional<XServerNames> DescribeXServer(const std::string& displayName)
+{
+    Display* display = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str());
+    if (display == nullptr) {
+        return std::nullopt;
+    }
+    XServerNames names = ReadXServerNames(display);
+    XCloseDisplay(display);
+    return names;
+}
 
 XServerKeyboard DescribeXServerKeyboard(Display* display, const std::function<bool(int keycode)>& skip)
 {
