@@ -219,6 +219,55 @@ TEST_F(ProgramFaults, EndedBySignalsItGivesTheKeymapBackAndLeavesTheSettings)
     }
 }
 
+// What support staff ask: the keyboard, layout and group and where they came from, answered
+// without starting the program (no window, no single-instance lock).
+TEST(KeyboardReport, NamesTheUinputLayoutAndItsSource)
+{
+    const DesktopFolder home{TestTempPath("lantorvix-keyboard-")};
+    const fs::path runtime = home.Path() / "runtime";
+    fs::create_directories(runtime);
+    fs::create_directories(home.Path() / "config" / "Lantorvix");
+    struct Case {
+        std::string setting; // [PROGRAM] KeyboardLayout=, empty: no file
+        std::string environment;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {{"de(nodeadkeys),us",
+                           "hu",
+                           {"Keyboard: uinput (/dev/uinput)", "Layout: de(nodeadkeys),us",
+                            "Group: 1 (de(nodeadkeys))", "From: settings key [PROGRAM] KeyboardLayout="}},
+                          {"",
+                           "hu",
+                           {"Keyboard: uinput (/dev/uinput)", "Layout: hu", "Group: 1 (hu)",
+                            "From: environment ($XKB_DEFAULT_LAYOUT)"}}};
+    for (const Case& c : cases) {
+        const fs::path ini = home.Path() / "config" / "Lantorvix" / "Lantorvix.ini";
+        fs::remove(ini);
+        if (!c.setting.empty()) {
+            WriteBytes(ini, "[PROGRAM]\nKeyboardLayout=" + c.setting + "\n");
+        }
+        ChildProcess report({{LANTORVIX_EXE, "--keyboard"},
+                             {{"DISPLAY", ""},
+                              {"WAYLAND_DISPLAY", ""},
+                              {"XDG_SESSION_TYPE", "tty"},
+                              {"XKB_DEFAULT_LAYOUT", c.environment},
+                              {"XDG_CONFIG_HOME", (home.Path() / "config").string()},
+                              {"XDG_RUNTIME_DIR", runtime.string()}},
+                             home.Path().string(),
+                             false,
+                             true});
+        std::vector<std::string> lines;
+        while (const auto line = report.ReadLine(10s)) {
+            if (line->rfind("Problem:", 0) != 0) { // this machine may have no /dev/uinput
+                lines.push_back(*line);
+            }
+        }
+        report.Wait(10s);
+        EXPECT_EQ(lines, c.lines) << c.setting;
+    }
+    EXPECT_TRUE(fs::is_empty(runtime)) << "the single-instance guard was touched";
+}
+
 // Autostart at log-on often runs before the USB adapter is ready.
 TEST_F(ProgramFaults, ScannerPluggedInAfterStartUpIsOpenedByItself)
 {

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -160,6 +161,42 @@ INSTANTIATE_TEST_SUITE_P(
                     {29, 0},
                     {56, 0}}}),
     [](const auto& param) { return param.param.name; });
+
+// [PROGRAM] KeyboardLayout= wins over the environment and the configuration file, and the
+// layout it names is the one keys are chosen for.
+TEST(Uinput, TheSettingsKeyChoosesTheLayout)
+{
+    const std::string file = ::testing::TempDir() + "/keyboard";
+    {
+        std::ofstream(file) << "XKBMODEL=\"pc105\"\nXKBLAYOUT=\"fr\"\nXKBVARIANT=\"\"\n";
+    }
+    ::unsetenv("XKB_DEFAULT_LAYOUT");
+    const auto fromFile = ChooseUinputLayout({}, "", file);
+    EXPECT_EQ(fromFile.names.layout, "fr");
+    EXPECT_EQ(fromFile.source, file);
+    ::setenv("XKB_DEFAULT_LAYOUT", "hu", 1);
+    EXPECT_EQ(ChooseUinputLayout({}, "", file).source, "environment ($XKB_DEFAULT_LAYOUT)");
+    const auto chosen = ChooseUinputLayout({}, " de(nodeadkeys) , us", file);
+    ::unsetenv("XKB_DEFAULT_LAYOUT");
+    EXPECT_EQ(chosen.names.layout, "de,us");
+    EXPECT_EQ(chosen.names.variant, "nodeadkeys,");
+    EXPECT_EQ(chosen.source, "settings key [PROGRAM] KeyboardLayout=");
+    EXPECT_EQ(LayoutText(chosen.names), "de(nodeadkeys),us");
+    EXPECT_EQ(XkbNamesFromLayoutText("hu,us").variant, "");
+    // On German the Y and Z keys swap: "z" is the key US calls Y.
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds), 0);
+    {
+        UinputKeyboard keyboard(UinputDevice::FromStream(fds[1]),
+                                KeyLayout(DescribeXkbLayout(chosen.names, chosen.group)), CodePage::cp1252,
+                                {}, {});
+        EXPECT_TRUE(SendKeys(keyboard, "z", false));
+    }
+    input_event events[4];
+    ASSERT_EQ(::recv(fds[0], events, sizeof events, 0), static_cast<ssize_t>(sizeof events));
+    EXPECT_EQ(events[0].code, 21);
+    ::close(fds[0]);
+}
 
 TEST(Uinput, NumLockIsToggledByTheKeyAndTracked)
 {
