@@ -9,6 +9,7 @@ run_pkgs=(
   build-essential cmake ninja-build pkg-config gettext
   qt6-base-dev libgl-dev
   libx11-dev libxtst-dev libxkbcommon-dev libxkbcommon-x11-dev xkb-data x11-xkb-utils
+  libglib2.0-dev
   xvfb xauth trayer x11-apps x11-xserver-utils imagemagick xdotool
 )
 package_pkgs=(dpkg-dev)
@@ -19,6 +20,7 @@ test_pkgs=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
   wine64 wine nsis zip x11-utils
   xdotool strace valgrind procps python3 util-linux
+  gsettings-desktop-schemas libglib2.0-bin
 )
 
 pkgs=("${run_pkgs[@]}")

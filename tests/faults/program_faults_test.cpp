@@ -239,11 +239,22 @@ TEST(KeyboardReport, NamesTheUinputLayoutAndItsSource)
                           {"",
                            "hu",
                            {"Keyboard: uinput (/dev/uinput)", "Layout: hu", "Group: 1 (hu)",
-                            "From: environment ($XKB_DEFAULT_LAYOUT)"}}};
+                            "From: environment ($XKB_DEFAULT_LAYOUT)"}},
+                          {"gnome",
+                           "hu",
+                           {"Keyboard: uinput (/dev/uinput)", "Layout: de(nodeadkeys),us", "Group: 2 (us)",
+                            "From: GNOME (org.gnome.desktop.input-sources)"}}};
     for (const Case& c : cases) {
         const fs::path ini = home.Path() / "config" / "Lantorvix" / "Lantorvix.ini";
         fs::remove(ini);
-        if (!c.setting.empty()) {
+        fs::remove_all(home.Path() / "config" / "glib-2.0");
+        if (c.setting == "gnome") {
+            fs::create_directories(home.Path() / "config" / "glib-2.0" / "settings");
+            WriteBytes(
+                home.Path() / "config" / "glib-2.0" / "settings" / "keyfile",
+                "[org/gnome/desktop/input-sources]\nsources=[('xkb', 'de+nodeadkeys'), ('xkb', 'us')]\n"
+                "mru-sources=[('xkb', 'us')]\n");
+        } else if (!c.setting.empty()) {
             WriteBytes(ini, "[PROGRAM]\nKeyboardLayout=" + c.setting + "\n");
         }
         ChildProcess report({{LANTORVIX_EXE, "--keyboard"},
@@ -251,6 +262,7 @@ TEST(KeyboardReport, NamesTheUinputLayoutAndItsSource)
                               {"WAYLAND_DISPLAY", ""},
                               {"XDG_SESSION_TYPE", "tty"},
                               {"XKB_DEFAULT_LAYOUT", c.environment},
+                              {"GSETTINGS_BACKEND", "keyfile"},
                               {"XDG_CONFIG_HOME", (home.Path() / "config").string()},
                               {"XDG_RUNTIME_DIR", runtime.string()}},
                              home.Path().string(),

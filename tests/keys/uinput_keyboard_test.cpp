@@ -2,7 +2,9 @@
 #include "keys/linux/xkb_names_layout.h"
 #include "keys/linux_keyboard.h"
 #include "keys/send_keys.h"
+#include "keys/uinput/gnome_input_sources.h"
 #include "keys/uinput/uinput_keyboard.h"
+#include "support/wait_until.h"
 
 #include <gtest/gtest.h>
 #include <linux/input.h>
@@ -11,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
@@ -196,6 +199,52 @@ TEST(Uinput, TheSettingsKeyChoosesTheLayout)
     ASSERT_EQ(::recv(fds[0], events, sizeof events, 0), static_cast<ssize_t>(sizeof events));
     EXPECT_EQ(events[0].code, 21);
     ::close(fds[0]);
+}
+
+// GNOME keeps the layouts in GSettings; a keyfile backend stands in for the user's database.
+TEST(Uinput, GnomeInputSourcesAreTypedForAndFollowed)
+{
+    const std::string home = ::testing::TempDir() + "/gnome-home";
+    std::filesystem::create_directories(home + "/glib-2.0/settings");
+    const auto write = [&](const std::string& current) {
+        std::ofstream(home + "/glib-2.0/settings/keyfile")
+            << "[org/gnome/desktop/input-sources]\nsources=[('xkb', 'de'), ('xkb', 'us')]\n"
+            << "mru-sources=[('xkb', '" << current << "'), ('xkb', 'de')]\n";
+    };
+    write("de");
+    ::setenv("GSETTINGS_BACKEND", "keyfile", 1);
+    ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    const auto gnome = GnomeInputSources::Open();
+    ASSERT_TRUE(gnome) << "the schema org.gnome.desktop.input-sources is not installed";
+    const auto first = gnome->Read();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(LayoutText(first->names), "de,us");
+    EXPECT_EQ(first->group, 0);
+
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds), 0);
+    const auto typedZ = [&] {
+        input_event events[4];
+        return ::recv(fds[0], events, sizeof events, 0) == static_cast<ssize_t>(sizeof events)
+                   ? events[0].code
+                   : -1;
+    };
+    UinputKeyboard keyboard(UinputDevice::FromStream(fds[1]), KeyLayout(DescribeXkbLayout(first->names, 0)),
+                            CodePage::cp1252, {}, {});
+    keyboard.FollowLayout(
+        [&] {
+            const auto s = gnome->Read();
+            return UinputLayoutChoice{s->names, s->group, "GNOME"};
+        },
+        {first->names, 0, "GNOME"});
+    EXPECT_TRUE(SendKeys(keyboard, "z", false));
+    EXPECT_EQ(typedZ(), 21); // German: Z where US has Y
+    write("us");             // the user switches to the second source
+    ASSERT_TRUE(test::WaitUntil([&] { return gnome->Read()->group == 1; }));
+    EXPECT_TRUE(SendKeys(keyboard, "z", false));
+    EXPECT_EQ(typedZ(), 44);
+    ::close(fds[0]);
+    ::unsetenv("GSETTINGS_BACKEND");
 }
 
 TEST(Uinput, NumLockIsToggledByTheKeyAndTracked)

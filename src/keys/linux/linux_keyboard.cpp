@@ -2,6 +2,7 @@
 
 #include "base/exception.h"
 #include "keys/linux/xkb_names_layout.h"
+#include "keys/uinput/gnome_input_sources.h"
 #include "keys/uinput/uinput_keyboard.h"
 #include "keys/x11/x_layout.h"
 #include "keys/x11/xtest_keyboard.h"
@@ -11,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -21,6 +23,25 @@ std::string Env(const char* name)
 {
     const char* v = std::getenv(name);
     return v == nullptr ? std::string() : std::string(v);
+}
+
+// The uinput layout, asked again for each key sequence: the settings key, else the desktop's
+// (GNOME), else the environment and /etc/default/keyboard.
+std::function<UinputLayoutChoice()> UinputLayoutResolver(const LinuxKeyboardOptions& options)
+{
+    std::shared_ptr<GnomeInputSources> gnome;
+    if (options.keyboardLayout.empty() && options.uinputLayout.layout.empty()) {
+        gnome = GnomeInputSources::Open();
+    }
+    return [gnome, given = options.uinputLayout, key = options.keyboardLayout] {
+        if (gnome) {
+            if (auto sources = gnome->Read()) {
+                return UinputLayoutChoice{sources->names, sources->group,
+                                          "GNOME (org.gnome.desktop.input-sources)"};
+            }
+        }
+        return ChooseUinputLayout(given, key);
+    };
 }
 } // namespace
 
@@ -59,12 +80,14 @@ std::unique_ptr<KeyboardPlatform> CreateLinuxKeyboard(LinuxKeyboardOptions optio
         }
     }
     try {
-        const UinputLayoutChoice choice = ChooseUinputLayout(options.uinputLayout, options.keyboardLayout);
+        auto resolve = UinputLayoutResolver(options);
+        const UinputLayoutChoice choice = resolve();
         KeyLayout layout(DescribeXkbLayout(choice.names, choice.group));
         auto keyboard =
             std::make_unique<UinputKeyboard>(UinputDevice::Create(options.uinputPath), std::move(layout),
                                              codePage, options.messageBox, options.pumpKeyboardMessages);
         keyboard->SetFlushEachEvent(flushEachEvent);
+        keyboard->FollowLayout(std::move(resolve), choice);
         return keyboard;
     } catch (const Exception& e) {
         throw Exception(xtestFailure + e.what());
@@ -76,7 +99,7 @@ KeyboardDescription DescribeUinput(const LinuxKeyboardOptions& options)
 {
     KeyboardDescription d;
     d.keyboard = "uinput (" + options.uinputPath + ")";
-    const UinputLayoutChoice choice = ChooseUinputLayout(options.uinputLayout, options.keyboardLayout);
+    const UinputLayoutChoice choice = UinputLayoutResolver(options)();
     d.layout = LayoutText(choice.names);
     d.group = std::to_string(choice.group + 1) + " (" + GroupLayoutText(choice.names, choice.group) + ")";
     d.source = choice.source;

@@ -1,5 +1,7 @@
 #include "keys/uinput/uinput_keyboard.h"
 
+#include "base/exception.h"
+
 #include <utility>
 #include <vector>
 
@@ -17,6 +19,31 @@ UinputKeyboard::UinputKeyboard(UinputDevice device, KeyLayout layout, CodePage c
     : LinuxKeyboardBase(codePage, std::move(messageBox), std::move(pump)), device_(std::move(device)),
       layout_(std::move(layout))
 {}
+
+void UinputKeyboard::FollowLayout(std::function<UinputLayoutChoice()> resolve, UinputLayoutChoice current)
+{
+    resolve_ = std::move(resolve);
+    current_ = std::move(current);
+}
+
+const KeyLayout& UinputKeyboard::Layout(bool refresh)
+{
+    if (!refresh || !resolve_) {
+        return layout_;
+    }
+    UinputLayoutChoice choice = resolve_();
+    if (LayoutText(choice.names) == LayoutText(current_.names) && choice.group == current_.group) {
+        return layout_;
+    }
+    try {
+        layout_ = KeyLayout(DescribeXkbLayout(choice.names, choice.group));
+        deadKeys_.clear();
+        current_ = std::move(choice);
+    } catch (const Exception&) {
+        // A layout that does not compile leaves the keys as they were.
+    }
+    return layout_;
+}
 
 void UinputKeyboard::SetNumLockState(bool on)
 {
