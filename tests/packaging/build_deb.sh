@@ -18,4 +18,9 @@ if grep -B2 -A8 'warning:' "$log"; then
   echo "FAIL: the packager's build warns"
   exit 1
 fi
+# Every compile command carries Debian's fortification (hardening-check cannot always see it).
+if grep '"command"' "$tree/compile_commands.json" | grep -v -e '-D_FORTIFY_SOURCE=2'; then
+  echo "FAIL: compiled without -D_FORTIFY_SOURCE=2"
+  exit 1
+fi
 ls "$out"/lantorvix_*.deb

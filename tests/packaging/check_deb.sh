@@ -58,15 +58,17 @@ for size in 16 22 24 32 48 64 128 256; do
     grep -q "PNG image data, $size x $size" || fail "icon ${size}x${size}"
 done
 
-# Debian's hardening, in both programs: every item hardening-check knows.
+# Debian's hardening, in both programs. Fortified functions show only where a call needs a
+# run-time check, which these programs' calls do not (build_deb.sh checks the flag itself).
 for program in usr/lib/lantorvix/lantorvix usr/bin/lantorvix-scanner-sim; do
   report=$(hardening-check "$tmp/$program" 2>&1)
   echo "$report"
-  for item in 'Position Independent Executable' 'Stack protected' 'Fortify Source functions' \
-    'Read-only relocations' 'Immediate binding'; do
+  for item in 'Position Independent Executable' 'Stack protected' 'Read-only relocations' \
+    'Immediate binding'; do
     grep -q "^ $item: yes" <<<"$report" || fail "$program: $item"
   done
-  grep -E '^ [^:]+: no' <<<"$report" && fail "$program: a hardening item is missing"
+  grep -qE '^ Fortify Source functions: (yes|no, only unprotected functions found!$)' <<<"$report" ||
+    fail "$program: Fortify Source functions"
 done
 
 # lintian: no errors and no hardening tag, even pedantic; the rest is printed for the record.
