@@ -181,8 +181,12 @@ XkbNames XkbNamesFromLayoutText(std::string_view text)
             part = Trimmed(std::string_view(part).substr(0, open));
         }
         anyVariant = anyVariant || !variant.empty();
-        names.layout += (i > 0 ? "," : "") + part;
-        names.variant += (i > 0 ? "," : "") + variant;
+        if (i > 0) {
+            names.layout += ',';
+            names.variant += ',';
+        }
+        names.layout += part;
+        names.variant += variant;
     }
     if (!anyVariant) {
         names.variant.clear();
@@ -207,7 +211,10 @@ std::string LayoutText(const XkbNames& names)
     std::string text;
     const auto count = SplitCommas(names.layout).size();
     for (std::size_t g = 0; g < count; ++g) {
-        text += (g > 0 ? "," : "") + GroupLayoutText(names, static_cast<int>(g));
+        if (g > 0) {
+            text += ',';
+        }
+        text += GroupLayoutText(names, static_cast<int>(g));
     }
     return text;
 }

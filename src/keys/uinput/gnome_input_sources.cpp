@@ -91,7 +91,10 @@ std::optional<GnomeInputSources::Sources> GnomeInputSources::Read()
         if (const auto plus = id.find('+'); plus != std::string::npos) {
             id = id.substr(0, plus) + "(" + id.substr(plus + 1) + ")";
         }
-        text += (i > 0 ? "," : "") + id;
+        if (i > 0) {
+            text += ',';
+        }
+        text += id;
     }
     sources.names = XkbNamesFromLayoutText(text);
     const auto mru = Pairs(state_->settings, "mru-sources");
