@@ -15,8 +15,8 @@ namespace {
 // Plays the compositor and a receiving client: reads every key against the keymap and
 // modifiers last sent, as a client's xkb state would.
 struct Received {
-    std::string text;         // the UTF-8 the presses typed
-    std::vector<int> levels;  // the level of each press that typed a character
+    std::string text;                 // the UTF-8 the presses typed
+    std::vector<int> levels;          // the level of each press that typed a character
     std::vector<std::string> keysyms; // the keysym name of every press
     std::vector<std::uint32_t> depressedAtPress;
     int keymaps = 0;
@@ -87,7 +87,8 @@ private:
 struct Typist {
     Received received;
     std::vector<std::string> boxes;
-    WaylandKeyboard keyboard{std::make_unique<ReplayOutput>(received), CodePage::cp1250,
+    WaylandKeyboard keyboard{std::make_unique<ReplayOutput>(received),
+                             CodePage::cp1250,
                              [this](std::string_view text, std::string_view) { boxes.emplace_back(text); },
                              {}};
 };
@@ -118,7 +119,9 @@ TEST(WaylandKeyboardTest, KeyNamesAndModifiersKeepTheirMeaning)
         std::string text;
     };
     const Case cases[] = {
-        {"{F4}{TAB}{ENTER}{ESC}{HOME}{F13}", {"F4", "Tab", "Return", "Escape", "Home", "F13"}, {0, 0, 0, 0, 0, 0},
+        {"{F4}{TAB}{ENTER}{ESC}{HOME}{F13}",
+         {"F4", "Tab", "Return", "Escape", "Home", "F13"},
+         {0, 0, 0, 0, 0, 0},
          "\t\r\x1b"},
         {"^c", {"Control_L", "c"}, {0, 4}, ""},
         {"+a", {"Shift_L", "A"}, {0, 1}, "A"},

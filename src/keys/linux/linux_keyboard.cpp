@@ -60,8 +60,9 @@ std::unique_ptr<KeyboardPlatform> CreateLinuxKeyboard(LinuxKeyboardOptions optio
     std::string earlier;
     if (preferred == KeyboardBackend::wayland) {
         try {
-            auto keyboard = std::make_unique<WaylandKeyboard>(std::make_unique<WaylandVirtualKeyboard>(), codePage,
-                                                              options.messageBox, options.pumpKeyboardMessages);
+            auto keyboard =
+                std::make_unique<WaylandKeyboard>(std::make_unique<WaylandVirtualKeyboard>(), codePage,
+                                                  options.messageBox, options.pumpKeyboardMessages);
             keyboard->SetFlushEachEvent(flushEachEvent);
             return keyboard;
         } catch (const Exception& e) {

@@ -20,30 +20,75 @@ struct BaseKey {
 
 // Standard codes, so that a receiving application that looks at codes (or at the X key
 // codes Xwayland makes of them) sees the keys it knows.
-constexpr BaseKey kBaseKeys[] = {
-    {1, "Escape", nullptr},        {14, "BackSpace", nullptr},    {15, "Tab", nullptr},
-    {28, "Return", nullptr},       {29, "Control_L", nullptr},    {42, "Shift_L", nullptr},
-    {54, "Shift_R", nullptr},      {55, "KP_Multiply", nullptr},  {56, "Alt_L", nullptr},
-    {58, "Caps_Lock", nullptr},    {59, "F1", nullptr},           {60, "F2", nullptr},
-    {61, "F3", nullptr},           {62, "F4", nullptr},           {63, "F5", nullptr},
-    {64, "F6", nullptr},           {65, "F7", nullptr},           {66, "F8", nullptr},
-    {67, "F9", nullptr},           {68, "F10", nullptr},          {69, "Num_Lock", nullptr},
-    {70, "Scroll_Lock", nullptr},  {71, "KP_Home", "KP_7"},       {72, "KP_Up", "KP_8"},
-    {73, "KP_Prior", "KP_9"},      {74, "KP_Subtract", nullptr},  {75, "KP_Left", "KP_4"},
-    {76, "KP_Begin", "KP_5"},      {77, "KP_Right", "KP_6"},      {78, "KP_Add", nullptr},
-    {79, "KP_End", "KP_1"},        {80, "KP_Down", "KP_2"},       {81, "KP_Next", "KP_3"},
-    {82, "KP_Insert", "KP_0"},     {83, "KP_Delete", "KP_Decimal"}, {87, "F11", nullptr},
-    {88, "F12", nullptr},          {96, "KP_Enter", nullptr},     {97, "Control_R", nullptr},
-    {98, "KP_Divide", nullptr},    {99, "Print", nullptr},        {100, "Alt_R", nullptr},
-    {102, "Home", nullptr},        {103, "Up", nullptr},          {104, "Prior", nullptr},
-    {105, "Left", nullptr},        {106, "Right", nullptr},       {107, "End", nullptr},
-    {108, "Down", nullptr},        {109, "Next", nullptr},        {110, "Insert", nullptr},
-    {111, "Delete", nullptr},      {119, "Pause", nullptr},       {125, "Super_L", nullptr},
-    {126, "Super_R", nullptr},     {127, "Menu", nullptr},        {138, "Help", nullptr},
-    {183, "F13", nullptr},         {184, "F14", nullptr},         {185, "F15", nullptr},
-    {186, "F16", nullptr},         {187, "F17", nullptr},         {188, "F18", nullptr},
-    {189, "F19", nullptr},         {190, "F20", nullptr},         {191, "F21", nullptr},
-    {192, "F22", nullptr},         {193, "F23", nullptr},         {194, "F24", nullptr}};
+constexpr BaseKey kBaseKeys[] = {{1, "Escape", nullptr},
+                                 {14, "BackSpace", nullptr},
+                                 {15, "Tab", nullptr},
+                                 {28, "Return", nullptr},
+                                 {29, "Control_L", nullptr},
+                                 {42, "Shift_L", nullptr},
+                                 {54, "Shift_R", nullptr},
+                                 {55, "KP_Multiply", nullptr},
+                                 {56, "Alt_L", nullptr},
+                                 {58, "Caps_Lock", nullptr},
+                                 {59, "F1", nullptr},
+                                 {60, "F2", nullptr},
+                                 {61, "F3", nullptr},
+                                 {62, "F4", nullptr},
+                                 {63, "F5", nullptr},
+                                 {64, "F6", nullptr},
+                                 {65, "F7", nullptr},
+                                 {66, "F8", nullptr},
+                                 {67, "F9", nullptr},
+                                 {68, "F10", nullptr},
+                                 {69, "Num_Lock", nullptr},
+                                 {70, "Scroll_Lock", nullptr},
+                                 {71, "KP_Home", "KP_7"},
+                                 {72, "KP_Up", "KP_8"},
+                                 {73, "KP_Prior", "KP_9"},
+                                 {74, "KP_Subtract", nullptr},
+                                 {75, "KP_Left", "KP_4"},
+                                 {76, "KP_Begin", "KP_5"},
+                                 {77, "KP_Right", "KP_6"},
+                                 {78, "KP_Add", nullptr},
+                                 {79, "KP_End", "KP_1"},
+                                 {80, "KP_Down", "KP_2"},
+                                 {81, "KP_Next", "KP_3"},
+                                 {82, "KP_Insert", "KP_0"},
+                                 {83, "KP_Delete", "KP_Decimal"},
+                                 {87, "F11", nullptr},
+                                 {88, "F12", nullptr},
+                                 {96, "KP_Enter", nullptr},
+                                 {97, "Control_R", nullptr},
+                                 {98, "KP_Divide", nullptr},
+                                 {99, "Print", nullptr},
+                                 {100, "Alt_R", nullptr},
+                                 {102, "Home", nullptr},
+                                 {103, "Up", nullptr},
+                                 {104, "Prior", nullptr},
+                                 {105, "Left", nullptr},
+                                 {106, "Right", nullptr},
+                                 {107, "End", nullptr},
+                                 {108, "Down", nullptr},
+                                 {109, "Next", nullptr},
+                                 {110, "Insert", nullptr},
+                                 {111, "Delete", nullptr},
+                                 {119, "Pause", nullptr},
+                                 {125, "Super_L", nullptr},
+                                 {126, "Super_R", nullptr},
+                                 {127, "Menu", nullptr},
+                                 {138, "Help", nullptr},
+                                 {183, "F13", nullptr},
+                                 {184, "F14", nullptr},
+                                 {185, "F15", nullptr},
+                                 {186, "F16", nullptr},
+                                 {187, "F17", nullptr},
+                                 {188, "F18", nullptr},
+                                 {189, "F19", nullptr},
+                                 {190, "F20", nullptr},
+                                 {191, "F21", nullptr},
+                                 {192, "F22", nullptr},
+                                 {193, "F23", nullptr},
+                                 {194, "F24", nullptr}};
 
 // Codes above this are beyond the X key code range (evdev + 8 <= 255): Xwayland clients
 // would never see them.
@@ -130,7 +175,8 @@ bool VirtualKeymap::Add(char32_t ch)
         for (const auto& entry : keyOf_) {
             taken[entry.second] = true;
         }
-        const auto code = std::find_if(spare.begin(), spare.end(), [&](std::uint16_t c) { return !taken[c]; });
+        const auto code =
+            std::find_if(spare.begin(), spare.end(), [&](std::uint16_t c) { return !taken[c]; });
         keyOf_.emplace(ch, *code);
         return true;
     }
@@ -160,7 +206,8 @@ std::size_t VirtualKeymap::Capacity() const
 
 std::string VirtualKeymap::Text() const
 {
-    const std::unique_ptr<xkb_context, ContextDeleter> context(xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES));
+    const std::unique_ptr<xkb_context, ContextDeleter> context(
+        xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES));
     if (!context) {
         throw Exception("xkbcommon: no context");
     }

@@ -96,12 +96,14 @@ WaylandVirtualKeyboard::WaylandVirtualKeyboard(const std::string& displayName)
             throw Exception("the Wayland compositor did not answer");
         }
         if (globals_->manager == nullptr) {
-            throw Exception("the Wayland compositor offers no virtual keyboard (zwp_virtual_keyboard_manager_v1)");
+            throw Exception(
+                "the Wayland compositor offers no virtual keyboard (zwp_virtual_keyboard_manager_v1)");
         }
         if (globals_->seat == nullptr) {
             throw Exception("the Wayland compositor has no seat");
         }
-        keyboard_ = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(globals_->manager, globals_->seat);
+        keyboard_ =
+            zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(globals_->manager, globals_->seat);
         // A compositor that refuses us says so in an error.
         if (wl_display_roundtrip(display_) < 0) {
             throw Exception("the Wayland compositor refused a virtual keyboard");
