@@ -225,7 +225,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BackendCase{{{"DISPLAY", ":0"}}, "", KeyboardBackend::xtest},
         BackendCase{{}, ":3", KeyboardBackend::xtest},
-        BackendCase{{{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}}, "", KeyboardBackend::uinput},
+        BackendCase{{{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}}, "", KeyboardBackend::wayland},
+        BackendCase{{{"WAYLAND_DISPLAY", "wayland-0"}, {"LANTORVIX_KEYBOARD", "uinput"}},
+                    "",
+                    KeyboardBackend::uinput},
+        BackendCase{
+            {{"WAYLAND_DISPLAY", "wayland-0"}, {"LANTORVIX_KEYBOARD", "x11"}}, ":0", KeyboardBackend::xtest},
+        BackendCase{{{"LANTORVIX_KEYBOARD", "wayland"}}, ":0", KeyboardBackend::wayland},
         BackendCase{{{"DISPLAY", ":0"}, {"XDG_SESSION_TYPE", "wayland"}}, "", KeyboardBackend::uinput},
         BackendCase{{{"XDG_SESSION_TYPE", "x11"}}, "", KeyboardBackend::uinput},
         BackendCase{{}, "", KeyboardBackend::uinput}));

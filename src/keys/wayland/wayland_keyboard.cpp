@@ -108,7 +108,7 @@ void WaylandKeyboard::SetNumLockState(bool on)
     }
 }
 
-std::optional<unsigned> WaylandKeyboard::RemapCharacter(char32_t ch)
+std::optional<unsigned> WaylandKeyboard::LendKey(char32_t ch)
 {
     if (xkb_utf32_to_keysym(ch) == XKB_KEY_NoSymbol) {
         return std::nullopt;
@@ -117,7 +117,7 @@ std::optional<unsigned> WaylandKeyboard::RemapCharacter(char32_t ch)
     return static_cast<unsigned>(ch);
 }
 
-void WaylandKeyboard::EmitRemapped(unsigned id, bool press)
+void WaylandKeyboard::EmitLentKey(unsigned id, bool press)
 {
     const auto ch = static_cast<char32_t>(id);
     // A code with more distinct characters than the keymap holds takes keys from its own
