@@ -163,7 +163,7 @@ std::string Source(const std::map<char32_t, std::uint16_t>& keyOf)
 
 VirtualKeymap::VirtualKeymap() = default;
 
-bool VirtualKeymap::Add(char32_t ch)
+bool VirtualKeymap::Add(char32_t ch, std::uint64_t keep)
 {
     askedAt_[ch] = ++clock_;
     if (keyOf_.count(ch) != 0) {
@@ -186,11 +186,21 @@ bool VirtualKeymap::Add(char32_t ch)
             oldest = it;
         }
     }
+    if (askedAt_[oldest->first] >= keep) {
+        return false;
+    }
     const std::uint16_t code = oldest->second;
     askedAt_.erase(oldest->first);
     keyOf_.erase(oldest);
     keyOf_.emplace(ch, code);
     return true;
+}
+
+void VirtualKeymap::Typed(char32_t ch)
+{
+    if (keyOf_.count(ch) != 0) {
+        askedAt_[ch] = 0;
+    }
 }
 
 std::optional<std::uint16_t> VirtualKeymap::KeyOf(char32_t ch) const

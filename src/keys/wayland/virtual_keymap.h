@@ -15,14 +15,18 @@ namespace lantorvix {
 // (modifiers, locks, function, navigation and keypad keys) at their usual codes, and one key
 // for each character asked for, typing it with no modifier (a letter types its capital with
 // Shift). A character keeps its key while the keymap has room; when every spare code is
-// taken, the character asked for longest ago gives its key up.
+// taken, a character already typed, else the one asked for longest ago, gives its key up.
 // Thread safety: none; one owner.
 class VirtualKeymap {
 public:
     VirtualKeymap();
 
-    // Gives the character a key; true when the keymap changed.
-    bool Add(char32_t ch);
+    // Gives the character a key; true when the keymap changed. Characters asked for at or
+    // after `keep` (a Clock() reading) keep theirs: false when only they hold keys.
+    bool Add(char32_t ch, std::uint64_t keep = ~std::uint64_t{0});
+    // The character has been typed: its key is the first to go when room is needed.
+    void Typed(char32_t ch);
+    std::uint64_t Clock() const { return clock_; }
     // The physical key (evdev code) that types the character; nothing when it has none.
     std::optional<std::uint16_t> KeyOf(char32_t ch) const;
     // How many characters can have keys at once.

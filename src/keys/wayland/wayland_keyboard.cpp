@@ -108,24 +108,33 @@ void WaylandKeyboard::SetNumLockState(bool on)
     }
 }
 
+void WaylandKeyboard::PrepareCharacters(std::string_view characters)
+{
+    sequenceStart_ = keymap_.Clock() + 1;
+    LinuxKeyboardBase::PrepareCharacters(characters);
+}
+
 std::optional<unsigned> WaylandKeyboard::LendKey(char32_t ch)
 {
     if (xkb_utf32_to_keysym(ch) == XKB_KEY_NoSymbol) {
         return std::nullopt;
     }
-    keymapChanged_ = keymap_.Add(ch) || keymapChanged_;
+    keymapChanged_ = keymap_.Add(ch, sequenceStart_) || keymapChanged_;
     return static_cast<unsigned>(ch);
 }
 
 void WaylandKeyboard::EmitLentKey(unsigned id, bool press)
 {
     const auto ch = static_cast<char32_t>(id);
-    // A code with more distinct characters than the keymap holds takes keys from its own
-    // first characters: the keymap then changes within the code, still in order.
+    // A code with more distinct characters than the keymap holds gets the keys of the ones
+    // it has typed already: the keymap then changes within the code, still in order.
     if (!keymap_.KeyOf(ch)) {
         keymapChanged_ = keymap_.Add(ch) || keymapChanged_;
     }
     Emit(*keymap_.KeyOf(ch), press);
+    if (!press) {
+        keymap_.Typed(ch);
+    }
 }
 
 } // namespace lantorvix

@@ -27,6 +27,8 @@ public:
     WaylandKeyboard(const WaylandKeyboard&) = delete;
     WaylandKeyboard& operator=(const WaylandKeyboard&) = delete;
 
+    void PrepareCharacters(std::string_view characters) override;
+
 protected:
     const KeyLayout& Layout(bool) override { return layout_; }
     void EmitKey(std::uint16_t evdev, bool press) override;
@@ -49,6 +51,7 @@ private:
     VirtualKeymap keymap_;
     KeyLayout layout_;
     bool keymapChanged_ = false;
+    std::uint64_t sequenceStart_ = ~std::uint64_t{0}; // characters asked for since keep their keys
     std::unique_ptr<xkb_keymap, XkbDeleter> xkbKeymap_;
     std::unique_ptr<xkb_state, XkbDeleter> state_;
     std::set<std::uint16_t> pressed_;
