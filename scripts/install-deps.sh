@@ -10,6 +10,7 @@ run_pkgs=(
   qt6-base-dev libgl-dev
   libx11-dev libxtst-dev libxkbcommon-dev libxkbcommon-x11-dev xkb-data x11-xkb-utils
   xvfb xauth trayer x11-apps x11-xserver-utils imagemagick xdotool
+  libwayland-dev libwayland-bin qt6-wayland
 )
 package_pkgs=(dpkg-dev)
 test_pkgs=(
@@ -19,6 +20,7 @@ test_pkgs=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
   wine64 wine nsis zip x11-utils
   xdotool strace valgrind procps python3 util-linux
+  sway
 )
 
 pkgs=("${run_pkgs[@]}")
