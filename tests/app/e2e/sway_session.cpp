@@ -112,8 +112,13 @@ SwaySession::SwaySession(const fs::path& folder, const std::string& layout, cons
 
 SwaySession::~SwaySession()
 {
+    End();
+}
+
+void SwaySession::End()
+{
     userKeyboard_.reset();
-    if (sway_) {
+    if (sway_ && sway_->Running()) {
         sway_->Terminate();
         sway_->Wait(10s);
     }

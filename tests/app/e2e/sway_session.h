@@ -46,6 +46,9 @@ public:
     // Gives a file of the test to the session's user.
     void Hand(const std::filesystem::path& path) const;
 
+    // Ends the compositor, as when the session ends.
+    void End();
+
     // The user's keyboard: presses and releases a key (evdev code) with the session's layout.
     void UserTypes(const std::vector<std::uint16_t>& keys);
 

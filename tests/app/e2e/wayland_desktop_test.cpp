@@ -77,6 +77,11 @@ TEST_P(WaylandDesktopTest, EveryCharacterArrivesOnTheUsersLayout)
     EXPECT_EQ(receiver->ReadLine(20s), ascii + "éñ`<ENTER>");
     session.UserTypes({kKeyRightOfT, kKeyEnter});
     EXPECT_EQ(receiver->ReadLine(10s), c.probe + "<ENTER>") << "the user's layout did not come back";
+
+    // The session ends: so does the program, letting its port go.
+    session.End();
+    app->Wait(10s);
+    EXPECT_FALSE(app->Running()) << "the program outlived its compositor";
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, WaylandDesktopTest,
