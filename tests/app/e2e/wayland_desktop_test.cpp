@@ -71,6 +71,9 @@ TEST_P(WaylandDesktopTest, EveryCharacterArrivesOnTheUsersLayout)
                                              "AddedString=ENTER\nDiscardNull=1\n";
     session.Hand(work);
     auto app = session.Start({session.Program("lantorvix")}, work.string(), false, false);
+    // No tray here: the settings window shows, a native Wayland window, and leaves the focus.
+    EXPECT_TRUE(WaitUntil(
+        [&] { return session.Command("[app_id=\"^lantorvix$\" title=\"^Lantorvix - \"] nop"); }, 20s));
 
     const std::string ascii = AllCharacters();
     simulator->Write(ascii + "\xE9\xF1`\n");
