@@ -236,6 +236,24 @@ INSTANTIATE_TEST_SUITE_P(
         BackendCase{{{"XDG_SESSION_TYPE", "x11"}}, "", KeyboardBackend::uinput},
         BackendCase{{}, "", KeyboardBackend::uinput}));
 
+TEST(Linux, AWaylandSessionWithoutACompositorFallsBackToUinputAndTheErrorNamesBoth)
+{
+    LinuxKeyboardOptions options;
+    options.uinputPath = ::testing::TempDir() + "/no-uinput-here";
+    options.uinputLayout.layout = "us";
+    ::setenv("WAYLAND_DISPLAY", (::testing::TempDir() + "/no-compositor-here").c_str(), 1);
+    ::unsetenv("LANTORVIX_KEYBOARD");
+    try {
+        CreateLinuxKeyboard(options);
+        FAIL() << "a keyboard without compositor and uinput";
+    } catch (const Exception& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find("Wayland compositor"), std::string::npos) << message;
+        EXPECT_NE(message.find("no-uinput-here"), std::string::npos) << message;
+    }
+    ::unsetenv("WAYLAND_DISPLAY");
+}
+
 TEST(Linux, WithoutDisplayAndUinputTheErrorNamesBoth)
 {
     LinuxKeyboardOptions options;

@@ -58,31 +58,34 @@ std::unique_ptr<KeyboardPlatform> CreateLinuxKeyboard(LinuxKeyboardOptions optio
     const KeyboardBackend preferred = PreferredKeyboardBackend(Env, options.display);
     const bool forced = !Env("LANTORVIX_KEYBOARD").empty();
     std::string earlier;
-    if (preferred == KeyboardBackend::wayland) {
+    // The preferred keyboard; when it cannot be set up, uinput, unless one was forced.
+    const auto attempt = [&](const std::function<std::unique_ptr<LinuxKeyboardBase>()>& make) {
+        std::unique_ptr<LinuxKeyboardBase> keyboard;
         try {
-            auto keyboard =
-                std::make_unique<WaylandKeyboard>(std::make_unique<WaylandVirtualKeyboard>(), codePage,
-                                                  options.messageBox, options.pumpKeyboardMessages);
+            keyboard = make();
             keyboard->SetFlushEachEvent(flushEachEvent);
-            return keyboard;
         } catch (const Exception& e) {
             if (forced) {
                 throw;
             }
             earlier = std::string(e.what()) + "; ";
         }
+        return keyboard;
+    };
+    if (preferred == KeyboardBackend::wayland) {
+        if (auto keyboard = attempt([&] {
+                return std::make_unique<WaylandKeyboard>(std::make_unique<WaylandVirtualKeyboard>(), codePage,
+                                                         options.messageBox, options.pumpKeyboardMessages);
+            })) {
+            return keyboard;
+        }
     }
     if (preferred == KeyboardBackend::xtest) {
-        try {
-            auto keyboard = std::make_unique<XTestKeyboard>(options.display, codePage, options.messageBox,
-                                                            options.pumpKeyboardMessages);
-            keyboard->SetFlushEachEvent(flushEachEvent);
+        if (auto keyboard = attempt([&] {
+                return std::make_unique<XTestKeyboard>(options.display, codePage, options.messageBox,
+                                                       options.pumpKeyboardMessages);
+            })) {
             return keyboard;
-        } catch (const Exception& e) {
-            if (forced) {
-                throw;
-            }
-            earlier = std::string(e.what()) + "; ";
         }
     }
     try {
