@@ -20,7 +20,7 @@ test_pkgs=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
   wine64 wine nsis zip x11-utils
   xdotool strace valgrind procps python3 util-linux
-  sway
+  sway waybar dbus
 )
 
 pkgs=("${run_pkgs[@]}")

@@ -115,13 +115,51 @@ SwaySession::~SwaySession()
     End();
 }
 
+bool SwaySession::StartTrayBar()
+{
+    bus_ = Start({"dbus-daemon", "--session", "--nofork", "--print-address",
+                  "--address=unix:path=" + (Folder() / "runtime" / "bus").string()});
+    const auto address = bus_->ReadLine(20s);
+    if (!address) {
+        return false;
+    }
+    env_["DBUS_SESSION_BUS_ADDRESS"] = *address;
+    fs::create_directories(Folder() / "config" / "waybar");
+    std::ofstream(Folder() / "config" / "waybar" / "config")
+        << R"({"layer": "top", "height": 30, "modules-right": ["tray"], "tray": {"icon-size": 21}})";
+    Hand(Folder() / "config");
+    bar_ = Start({"waybar"}, {}, false, false);
+    return WaitUntil(
+        [&] {
+            auto query = Start({"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                                "/org/freedesktop/DBus", "org.freedesktop.DBus.GetNameOwner",
+                                "string:org.kde.StatusNotifierWatcher"});
+            return query->Wait(10s) == 0;
+        },
+        20s);
+}
+
+std::string SwaySession::TrayItems()
+{
+    auto query = Start({"dbus-send", "--session", "--print-reply", "--dest=org.kde.StatusNotifierWatcher",
+                        "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties.Get",
+                        "string:org.kde.StatusNotifierWatcher", "string:RegisteredStatusNotifierItems"});
+    std::string items;
+    while (const auto line = query->ReadLine(10s)) {
+        items += *line + "\n";
+    }
+    return items;
+}
+
 void SwaySession::End()
 {
+    bar_.reset();
     userKeyboard_.reset();
     if (sway_ && sway_->Running()) {
         sway_->Terminate();
         sway_->Wait(10s);
     }
+    bus_.reset();
 }
 
 std::vector<std::string> SwaySession::AsUser(std::vector<std::string> argv) const

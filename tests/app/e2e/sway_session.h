@@ -46,6 +46,12 @@ public:
     // Gives a file of the test to the session's user.
     void Hand(const std::filesystem::path& path) const;
 
+    // A session bus and waybar with its tray (a StatusNotifierItem host); false when the host
+    // did not come up.
+    bool StartTrayBar();
+    // The items the tray host holds, as the bus reports them.
+    std::string TrayItems();
+
     // Ends the compositor, as when the session ends.
     void End();
 
@@ -58,6 +64,7 @@ private:
     DesktopFolder folder_;
     std::map<std::string, std::string> env_;
     std::unique_ptr<ChildProcess> sway_;
+    std::unique_ptr<ChildProcess> bus_, bar_;
     std::unique_ptr<WaylandVirtualKeyboard> userKeyboard_;
     std::string failure_;
 };

@@ -51,7 +51,7 @@ std::string AllCharacters()
 TEST_P(WaylandDesktopTest, EveryCharacterArrivesOnTheUsersLayout)
 {
     const LayoutCase& c = GetParam();
-    SwaySession session(TestTempPath("lantorvix-sway-"), c.layout, c.variant,
+    SwaySession session(TestTempPath("lvx-"), c.layout, c.variant,
                         {LANTORVIX_EXE, LANTORVIX_RECEIVER, LANTORVIX_SIMULATOR});
     ASSERT_TRUE(session.Running()) << session.Failure();
 
@@ -85,6 +85,26 @@ TEST_P(WaylandDesktopTest, EveryCharacterArrivesOnTheUsersLayout)
     session.End();
     app->Wait(10s);
     EXPECT_FALSE(app->Running()) << "the program outlived its compositor";
+}
+
+// With a bar that offers StatusNotifierItem (waybar), the program sits in its tray and its
+// window stays hidden while the port is open.
+TEST(WaylandTray, IconInWaybarsTray)
+{
+    SwaySession session(TestTempPath("lvx-"), "us", "", {LANTORVIX_EXE, LANTORVIX_SIMULATOR});
+    ASSERT_TRUE(session.Running()) << session.Failure();
+    ASSERT_TRUE(session.StartTrayBar()) << "waybar's tray did not come up";
+    const std::string before = session.TrayItems();
+    std::unique_ptr<ChildProcess> simulator;
+    const std::string pty = StartSimulator({}, session.Program("lantorvix-scanner-sim"), true, simulator);
+    ASSERT_FALSE(pty.empty());
+    session.Hand(pty);
+    const auto work = session.Folder() / "work";
+    std::ofstream(work / "Lantorvix.ini") << "[PORT]\nPortNum=NINCS\nPortName=" << pty << "\nBaudRate=9600\n";
+    session.Hand(work);
+    auto app = session.Start({session.Program("lantorvix")}, work.string(), false, false);
+    EXPECT_TRUE(WaitUntil([&] { return session.TrayItems() != before; }, 20s)) << "no tray item";
+    EXPECT_FALSE(session.Command("[app_id=\"^lantorvix$\"] nop")) << "a window beside the tray icon";
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, WaylandDesktopTest,
