@@ -21,6 +21,7 @@ struct Received {
     std::vector<std::uint32_t> depressedAtPress;
     int keymaps = 0;
     int flushes = 0;
+    int flushesWithAKeyDown = 0; // a receiver would see that key held across a pause
     bool keyBeforeKeymap = false;
     std::vector<std::uint16_t> down;
 };
@@ -75,7 +76,16 @@ public:
         ASSERT_NE(state_, nullptr) << "modifiers before a keymap";
         xkb_state_update_mask(state_, depressed, latched, locked, 0, 0, group);
     }
-    void Flush() override { ++r_.flushes; }
+    void Flush() override
+    {
+        ++r_.flushes;
+        for (const auto evdev : r_.down) {
+            if (evdev != 42 && evdev != 54 && evdev != 29 && evdev != 97 && evdev != 56 && evdev != 100) {
+                ++r_.flushesWithAKeyDown;
+                break;
+            }
+        }
+    }
 
 private:
     Received& r_;
@@ -201,6 +211,8 @@ TEST(WaylandKeyboardTest, ACodeWithMoreCharactersThanTheKeymapHoldsArrivesWhole)
     EXPECT_EQ(t.received.text.substr(0, expected.size()), expected);
     EXPECT_EQ(t.received.levels.size(), code.size());
     EXPECT_TRUE(t.boxes.empty());
+    EXPECT_GT(t.received.flushes, 3) << "a long code in several flushes";
+    EXPECT_EQ(t.received.flushesWithAKeyDown, 0);
 }
 
 } // namespace

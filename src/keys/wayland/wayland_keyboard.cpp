@@ -4,6 +4,7 @@
 
 #include <xkbcommon/xkbcommon.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace lantorvix {
@@ -11,6 +12,10 @@ namespace lantorvix {
 namespace {
 constexpr std::uint16_t kKeyNumLock = 69;
 constexpr xkb_keycode_t kXkbOffset = 8;
+// Requests in one flush at most: well inside libwayland's 4 KiB buffer (a key is 20 bytes,
+// modifiers 24).
+constexpr std::size_t kRequestsPerFlush = 80;
+constexpr std::uint16_t kModifierKeys[] = {29, 42, 54, 56, 97, 100, 125, 126};
 } // namespace
 
 void WaylandKeyboard::XkbDeleter::operator()(xkb_keymap* k) const
@@ -29,7 +34,7 @@ WaylandKeyboard::WaylandKeyboard(std::unique_ptr<VirtualKeyboardOutput> output, 
       layout_(VirtualKeymap::BaseKeys())
 {
     SendKeymap();
-    output_->Flush();
+    Flush();
 }
 
 WaylandKeyboard::~WaylandKeyboard()
@@ -62,6 +67,7 @@ void WaylandKeyboard::SendKeymap()
         xkb_state_update_key(state_.get(), kKeyNumLock + kXkbOffset, XKB_KEY_UP);
     }
     output_->Keymap(text);
+    ++unflushed_;
     keymapChanged_ = false;
     SendModifiers(true);
 }
@@ -75,12 +81,30 @@ void WaylandKeyboard::SendModifiers(bool always)
         xkb_state_serialize_layout(state_.get(), XKB_STATE_LAYOUT_EFFECTIVE)};
     if (always || mods != sentModifiers_) {
         output_->Modifiers(mods[0], mods[1], mods[2], mods[3]);
+        ++unflushed_;
         sentModifiers_ = mods;
     }
 }
 
+bool WaylandKeyboard::OnlyModifiersDown() const
+{
+    return std::all_of(pressed_.begin(), pressed_.end(), [](std::uint16_t evdev) {
+        return std::find(std::begin(kModifierKeys), std::end(kModifierKeys), evdev) !=
+               std::end(kModifierKeys);
+    });
+}
+
+void WaylandKeyboard::Flush()
+{
+    output_->Flush();
+    unflushed_ = 0;
+}
+
 void WaylandKeyboard::EmitKey(std::uint16_t evdev, bool press)
 {
+    if (press && unflushed_ >= kRequestsPerFlush && OnlyModifiersDown()) {
+        Flush();
+    }
     if (keymapChanged_) {
         SendKeymap();
     }
@@ -90,6 +114,7 @@ void WaylandKeyboard::EmitKey(std::uint16_t evdev, bool press)
         pressed_.erase(evdev);
     }
     output_->Key(evdev, press);
+    ++unflushed_;
     xkb_state_update_key(state_.get(), evdev + kXkbOffset, press ? XKB_KEY_DOWN : XKB_KEY_UP);
     SendModifiers(false);
 }
@@ -104,7 +129,7 @@ void WaylandKeyboard::SetNumLockState(bool on)
     if (on != NumLockState()) {
         EmitKey(kKeyNumLock, true);
         EmitKey(kKeyNumLock, false);
-        output_->Flush();
+        Flush();
     }
 }
 

@@ -17,7 +17,8 @@ namespace lantorvix {
 // layout, so nothing depends on dead keys or groups. The keymap is sent again only when a
 // code needs a character it lacks, before that code's first key. Key names and the
 // modifier keys use keys at their usual codes; the modifier state the compositor needs is
-// kept here and sent with each change.
+// kept here and sent with each change. A long code goes out in several flushes, each between
+// two keystrokes: a receiver never sees a key held across a pause (it would repeat it).
 // Thread safety: one thread at a time.
 class WaylandKeyboard : public LinuxKeyboardBase {
 public:
@@ -32,7 +33,7 @@ public:
 protected:
     const KeyLayout& Layout(bool) override { return layout_; }
     void EmitKey(std::uint16_t evdev, bool press) override;
-    void Flush() override { output_->Flush(); }
+    void Flush() override;
     bool NumLockState() override;
     void SetNumLockState(bool on) override;
     std::optional<unsigned> LendKey(char32_t ch) override;
@@ -46,6 +47,7 @@ private:
 
     void SendKeymap();
     void SendModifiers(bool always);
+    bool OnlyModifiersDown() const;
 
     std::unique_ptr<VirtualKeyboardOutput> output_;
     VirtualKeymap keymap_;
@@ -56,6 +58,7 @@ private:
     std::unique_ptr<xkb_state, XkbDeleter> state_;
     std::set<std::uint16_t> pressed_;
     std::array<std::uint32_t, 4> sentModifiers_{};
+    std::size_t unflushed_ = 0; // requests since the last flush
 };
 
 } // namespace lantorvix

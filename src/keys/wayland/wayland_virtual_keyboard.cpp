@@ -24,8 +24,8 @@ struct WaylandVirtualKeyboard::Globals {
 
 namespace {
 // libwayland's own buffer holds 4096 bytes and treats a full socket as fatal: requests are
-// pushed out, waiting for room, well before that.
-constexpr std::size_t kFlushAt = 2048;
+// pushed out, waiting for room, before that (the keyboard flushes sooner, between keystrokes).
+constexpr std::size_t kFlushAt = 3800;
 constexpr std::size_t kRequestBytes = 24;
 
 void OnGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
