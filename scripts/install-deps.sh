@@ -15,12 +15,12 @@ run_pkgs=(
 package_pkgs=(dpkg-dev)
 test_pkgs=(
   lintian desktop-file-utils file
+  sway waybar dbus
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
   wine64 wine nsis zip x11-utils
   xdotool strace valgrind procps python3 util-linux
-  sway waybar dbus
 )
 
 pkgs=("${run_pkgs[@]}")
