@@ -126,13 +126,13 @@ TEST(WaylandKeyboardTest, KeyNamesAndModifiersKeepTheirMeaning)
         std::string keys;
         std::vector<std::string> keysyms;
         std::vector<std::uint32_t> depressed; // Shift 1, Control 4, Mod1 8
-        std::string text;
+        std::string text;                     // the printable characters typed
     };
     const Case cases[] = {
         {"{F4}{TAB}{ENTER}{ESC}{HOME}{F13}",
          {"F4", "Tab", "Return", "Escape", "Home", "F13"},
          {0, 0, 0, 0, 0, 0},
-         "\t\r\x1b"},
+         ""},
         {"^c", {"Control_L", "c"}, {0, 4}, ""},
         {"+a", {"Shift_L", "A"}, {0, 1}, "A"},
         {"%{F4}", {"Alt_L", "F4"}, {0, 8}, ""},
@@ -144,19 +144,7 @@ TEST(WaylandKeyboardTest, KeyNamesAndModifiersKeepTheirMeaning)
         SendKeys(t.keyboard, c.keys, false);
         EXPECT_EQ(t.received.keysyms, c.keysyms) << c.keys;
         EXPECT_EQ(t.received.depressedAtPress, c.depressed) << c.keys;
-        std::string typed;
-        for (char ch : t.received.text) {
-            if (static_cast<unsigned char>(ch) >= 0x20) {
-                typed += ch;
-            }
-        }
-        std::string expected;
-        for (char ch : c.text) {
-            if (static_cast<unsigned char>(ch) >= 0x20) {
-                expected += ch;
-            }
-        }
-        EXPECT_EQ(typed, expected) << c.keys;
+        EXPECT_EQ(t.received.text, c.text) << c.keys; // printable characters only
         EXPECT_TRUE(t.received.down.empty()) << c.keys;
     }
 }
