@@ -118,11 +118,14 @@ int main()
     std::vector<double> closed, back;
     double awayIdle = 0;
     for (int i = 0; i < kReturns; ++i) {
-        const std::string old = pty->SlavePath();
+        // A scanner in use for more than a second: a quicker loss would count as a failing
+        // device and be retried only after a back-off.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        const dev_t old = DeviceNumber(pty->SlavePath());
         const auto hangUp = Clock::now();
         pty->CloseMaster();
         closed.push_back(
-            MsUntil([&] { return !ProcessHoldsOpen(app.Pid(), old); }, hangUp, std::chrono::seconds(10)));
+            MsUntil([&] { return !ProcessHoldsDevice(app.Pid(), old); }, hangUp, std::chrono::seconds(10)));
         // The link goes with the device, as udev removes it; left dangling, it could come to
         // name another program's pseudo-terminal that reuses the number.
         fs::remove(link);

@@ -24,10 +24,10 @@ using Clock = std::chrono::steady_clock;
 
 const std::string kScanner = "[SCANNER]\nStopString=ENTER\n[PROGRAM]\nAddedString=ENTER\n";
 
-// Whether this process holds a descriptor on the device at path.
-bool HoldsFdOn(const std::string& path)
+// Whether this process holds a descriptor on the device with that number.
+bool HoldsFdOn(dev_t device)
 {
-    return ProcessHoldsOpen("self", path);
+    return ProcessHoldsDevice("self", device);
 }
 
 class RecoveryPty : public ::testing::Test, protected FakeProgram {
@@ -37,6 +37,7 @@ protected:
                       {[] { return CreateCommDevice(); },
                        [](MainThreadDispatcher& d) { return std::make_unique<InotifyDeviceWatch>(d); }})
     {
+        clock = Clock::now();
         std::ofstream(system.settingsFile, std::ios::binary)
             << "[PORT]\nPortNum=NINCS\nPortName=" << link.string() << "\nBaudRate=9600\n"
             << kScanner;
@@ -76,8 +77,9 @@ TEST_F(RecoveryPty, FiveUnplugsInACodeEachComeBackAtTheSamePathAndTheNextScanIsT
         SCOPED_TRACE("cycle " + std::to_string(cycle));
         pty->Write("12345"); // the cable comes out in the middle of a code
         ASSERT_TRUE(Serve([&] { return form->ScanBuffer() == "12345"; }));
-        const std::string old = pty->SlavePath();
+        const dev_t old = DeviceNumber(pty->SlavePath());
         ASSERT_TRUE(HoldsFdOn(old));
+        *clock += 2s; // the scanner was in use for a while: no back-off
 
         const auto hangUp = Clock::now();
         pty->CloseMaster();
