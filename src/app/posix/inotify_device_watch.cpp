@@ -43,6 +43,19 @@ std::string_view Stem(std::string_view name)
     return name;
 }
 
+// Reads every event waiting on a non-blocking inotify descriptor into onEvent.
+template <typename OnEvent> void ForEachEvent(int fd, OnEvent onEvent)
+{
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            onEvent(*event);
+        }
+    }
+}
+
 // One inotify descriptor with the watch on the folder nearest to the path.
 class FolderWatch {
 public:
@@ -80,26 +93,18 @@ public:
     bool Relevant()
     {
         bool relevant = false;
-        alignas(inotify_event) char buffer[4096];
-        for (;;) {
-            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-            if (n <= 0) {
-                return relevant;
+        ForEachEvent(fd_, [&](const inotify_event& event) {
+            if ((event.mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) != 0) {
+                wd_ = -1; // the folder went: watch the nearest one again
+                relevant = true;
+            } else if (folder_ != path_.parent_path()) {
+                relevant = true; // a folder above changed: the path's own may be back
+            } else if (event.len > 0 && (path_.filename() == event.name ||
+                                         Stem(path_.filename().native()) == Stem(event.name))) {
+                relevant = true; // the device, or one that may be it under a new number
             }
-            for (ssize_t at = 0; at < n;) {
-                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-                if ((event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) != 0) {
-                    wd_ = -1; // the folder went: watch the nearest one again
-                    relevant = true;
-                } else if (folder_ != path_.parent_path()) {
-                    relevant = true; // a folder above changed: the path's own may be back
-                } else if (event->len > 0 && (path_.filename() == event->name ||
-                                              Stem(path_.filename().native()) == Stem(event->name))) {
-                    relevant = true; // the device, or one that may be it under a new number
-                }
-            }
-        }
+        });
+        return relevant;
     }
 
 private:
@@ -134,18 +139,9 @@ public:
     bool Gone()
     {
         bool gone = false;
-        alignas(inotify_event) char buffer[4096];
-        for (;;) {
-            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-            if (n <= 0) {
-                return gone;
-            }
-            for (ssize_t at = 0; at < n;) {
-                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-                gone = gone || (event->len > 0 && name_ == event->name);
-            }
-        }
+        ForEachEvent(
+            fd_, [&](const inotify_event& event) { gone = gone || (event.len > 0 && name_ == event.name); });
+        return gone;
     }
 
 private:
