@@ -40,9 +40,11 @@ ms_until() {
 held() { [ -n "$(holders "$1")" ]; }
 released() { [ -z "$(holders "$1")" ]; }
 
-find_wine_pids() { wine_pids=$(grep -lxE 'wineserver|Lantorvix.exe' /proc/[0-9]*/comm 2>/dev/null | cut -d/ -f3 | tr '\n' ' '); }
+wine_pids=
+find_wine_pids() { wine_pids=$( (grep -lxE 'wineserver|Lantorvix.exe' /proc/[0-9]*/comm 2>/dev/null || true) | cut -d/ -f3 | tr '\n' ' '); }
 opened_first() { find_wine_pids && held "$1"; }
 [ "$(ms_until opened_first "$(device_number "$e2e_pty")")" -ge 0 ] || { echo "the program did not open COM5" >&2; exit 1; }
+find_wine_pids # here, not in the measuring subshells
 closed=() back=()
 for ((i = 0; i < returns; ++i)); do
   # A scanner in use for more than a second: a quicker loss counts as a failing device.
