@@ -160,7 +160,8 @@ int main()
     lantorvix::bench::BenchResults results("recovery");
     Record(results, "recovery_device_back_to_port_open", back);
     Record(results, "recovery_hang_up_to_old_tty_closed", closed);
-    results.Add("recovery_wakeups_per_s_connected_idle", connectedIdle, "voluntary context switches/s, all threads");
+    results.Add("recovery_wakeups_per_s_connected_idle", connectedIdle,
+                "voluntary context switches/s, all threads");
     results.Add("recovery_wakeups_per_s_scanner_away", awayIdle, "voluntary context switches/s, all threads");
     app.Terminate();
     app.Wait(std::chrono::seconds(10));
