@@ -3,6 +3,7 @@
 #include "app/app_system.h"
 #include "app/device_watch.h"
 #include "app/shell.h"
+#include "app/system/device_identity.h"
 #include "base/codepage.h"
 #include "keys/keyboard_platform.h"
 #include "serial/comm_device.h"
@@ -28,12 +29,15 @@ struct ProgramParts {
     // Watches for the scanner's port to come back after it went away or was absent at start.
     std::function<std::unique_ptr<DeviceWatch>(MainThreadDispatcher&)> createDeviceWatch;
     std::string makerUrl;
+    // Where the catalogues are looked up beside; empty: this program's own path.
+    std::string executablePath = {};
+    // Tells the scanner from another device that takes its kernel name; none: any device at
+    // the name is taken for the scanner.
+    std::function<std::unique_ptr<DeviceIdentity>()> createDeviceIdentity = {};
     // Calls `endProgram` on the main thread whenever the system asks the program to end
     // (SIGTERM, SIGINT, SIGHUP on Linux) while the returned object lives; empty: nothing to
     // watch.
     std::function<std::shared_ptr<void>(std::function<void()> endProgram)> watchEndRequests = {};
-    // Where the catalogues are looked up beside; empty: this program's own path.
-    std::string executablePath = {};
 };
 
 // The program entry, in this order: the translation of the built-in messages, the port's

@@ -6,6 +6,7 @@
 #include "app/qt/end_signals.h"
 #include "app/qt/qt_shell.h"
 #include "app/qt/qt_waker.h"
+#include "app/system/posix/sysfs_device_identity.h"
 #include "app/system/system_services.h"
 #include "keys/linux_keyboard.h"
 #include "store/ini_file.h"
@@ -47,8 +48,14 @@ int main(int argc, char** argv)
         options.messageBox = std::move(showBox);
         return CreateLinuxKeyboard(std::move(options));
     };
-    return RunProgram({*shell, *system, [](MainThreadDispatcher& d) { return std::make_unique<QtWaker>(d); },
-                       keyboard, CreateCommDevice,
+    return RunProgram({*shell,
+                       *system,
+                       [](MainThreadDispatcher& d) { return std::make_unique<QtWaker>(d); },
+                       keyboard,
+                       CreateCommDevice,
                        [](MainThreadDispatcher& d) { return std::make_unique<InotifyDeviceWatch>(d); },
-                       LANTORVIX_MAKER_URL, WatchEndSignals});
+                       LANTORVIX_MAKER_URL,
+                       {},
+                       [] { return std::make_unique<SysfsDeviceIdentity>(); },
+                       WatchEndSignals});
 }
