@@ -23,8 +23,9 @@ char UpperAscii(char c)
 // The parse state of one SendKeys call.
 class SequenceReader {
 public:
-    SequenceReader(KeyboardPlatform& keyboard, std::string_view text, bool pump)
-        : keyboard_(keyboard), text_(text), pump_(pump)
+    // literal: every byte is a character to type, none is a command.
+    SequenceReader(KeyboardPlatform& keyboard, std::string_view text, bool pump, bool literal = false)
+        : keyboard_(keyboard), text_(text), pump_(pump), literal_(literal)
     {}
 
     bool Run()
@@ -43,6 +44,11 @@ private:
     bool Step()
     {
         const char c = text_[pos_];
+        if (literal_) {
+            PlainCharacter(static_cast<unsigned char>(c));
+            ++pos_;
+            return true;
+        }
         switch (c) {
         case '+':
             PressPrefix(shift_, vk::kShift);
@@ -153,6 +159,7 @@ private:
     KeyboardPlatform& keyboard_;
     std::string_view text_;
     bool pump_;
+    bool literal_;
     std::size_t pos_ = 0;
     bool shift_ = false;
     bool ctrl_ = false;
@@ -168,6 +175,34 @@ ShiftedKey LookupKeyName(KeyboardPlatform& keyboard, std::string_view name)
     }
     keyboard.ShowMessageBox(kInvalidKeyName2, kSendKeysCaption);
     return kNoKey;
+}
+
+namespace {
+// The same characters as a key sequence, each command character braced, so that a keyboard
+// preparing for the sequence's characters sees exactly these.
+std::string AsSequence(std::string_view literal)
+{
+    std::string sequence;
+    sequence.reserve(literal.size());
+    for (const char c : literal) {
+        if (std::string_view("+^%()~{}").find(c) != std::string_view::npos) {
+            sequence.append("{").append(1, c).append("}");
+        } else {
+            sequence += c;
+        }
+    }
+    return sequence;
+}
+} // namespace
+
+void SendLiteralKeys(KeyboardPlatform& keyboard, std::string_view text, std::string_view then,
+                     bool pumpKeyboardMessages)
+{
+    text = text.substr(0, text.find('\0'));
+    const std::string sequence = AsSequence(text).append(then);
+    const KeySequenceScope scope(sequence);
+    SequenceReader(keyboard, text, pumpKeyboardMessages, true).Run();
+    SendKeys(keyboard, then, pumpKeyboardMessages);
 }
 
 bool SendKeys(KeyboardPlatform& keyboard, std::string_view text, bool pumpKeyboardMessages)
