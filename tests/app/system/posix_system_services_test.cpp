@@ -310,6 +310,18 @@ TEST_F(PosixServicesTest, ExecutablePathIsThisTestProgram)
     EXPECT_TRUE(fs::is_regular_file(exe));
 }
 
+// After a package upgrade replaced the running binary, the kernel names it "<path> (deleted)";
+// the autostart entry must name the path, where the new binary is.
+TEST_F(PosixServicesTest, ExecutablePathOfAReplacedBinaryIsItsStablePath)
+{
+    const fs::path program = dir.Path() / "lib" / "lantorvix";
+    fs::create_directories(program.parent_path());
+    test::WriteBytes(program, "new binary");
+    paths.selfExe = dir.Path() / "exe";
+    fs::create_symlink(program.string() + " (deleted)", paths.selfExe);
+    EXPECT_EQ(PosixSystemServices(paths).ExecutablePath(), program.string());
+}
+
 struct EnvCase {
     const char* configDirs; // nullptr: unset
     const char* runtimeDir; // nullptr: unset

@@ -240,7 +240,18 @@ std::string PosixSystemServices::ExecutablePath()
 {
     std::error_code ec;
     const fs::path exe = fs::read_symlink(paths_.selfExe, ec);
-    return ec ? std::string() : exe.string();
+    if (ec) {
+        return {};
+    }
+    // A binary replaced while running (a package upgrade) is named "<path> (deleted)": the
+    // program the path names now is the one to start at the next log-on.
+    constexpr std::string_view kDeleted = " (deleted)";
+    std::string path = exe.string();
+    if (path.size() > kDeleted.size() &&
+        path.compare(path.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0 && !fs::exists(exe, ec)) {
+        path.resize(path.size() - kDeleted.size());
+    }
+    return path;
 }
 
 std::string PosixSystemServices::SettingsFilePath(std::string_view fileName)
