@@ -103,17 +103,25 @@ void TForm1::SyncAutoRun(bool write)
 
 void TForm1::FillPortList()
 {
+    RefreshPortList(comPort_->Port());
+}
+
+void TForm1::RefreshPortList(const std::string& selected)
+{
     auto ports = system_.SerialPorts(comPort_->Port());
     std::stable_sort(ports.begin(), ports.end(),
                      [](const AppSystem::SerialPort& a, const AppSystem::SerialPort& b) {
                          return LessIgnoringCase(a.valueName, b.valueName);
                      });
+    shell_.KeepItems(ComboBox::cmbPort, static_cast<int>(std::size(settings::kPortItems)));
+    int index = 0;
     for (const auto& port : ports) {
         shell_.AddItem(ComboBox::cmbPort, port.portName);
-        if (EqualIgnoringCase(port.portName, comPort_->Port())) {
-            shell_.SetItemIndex(ComboBox::cmbPort, shell_.ItemCount(ComboBox::cmbPort) - 1);
+        if (EqualIgnoringCase(port.portName, selected)) {
+            index = shell_.ItemCount(ComboBox::cmbPort) - 1;
         }
     }
+    shell_.SetItemIndex(ComboBox::cmbPort, index);
 }
 
 std::string TForm1::SettingsFileName() const

@@ -36,11 +36,11 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Version)" = "$version" ] || fail "Version: $(field Version)"
 # What dpkg-shlibdeps finds: the C++ runtime, Qt and X libraries the program links.
 depends=$(field Depends)
-for lib in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 libx11-6 libxtst6 libxkbcommon0; do
+for lib in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 libx11-6 libxtst6 libxkbcommon0 libwayland-client0; do
   grep -qE "(^|, )${lib//+/\\+}( |,|$)" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 grep -q '(>= ' <<<"$depends" || fail "Depends without versions: $depends"
-[ "$(field Recommends)" = gnome-shell-extension-appindicator ] || fail "Recommends: $(field Recommends)"
+[ "$(field Recommends)" = "gnome-shell-extension-appindicator, qt6-wayland" ] || fail "Recommends: $(field Recommends)"
 description=$(field Description)
 grep -q '^serial barcode scanner as a keyboard$' <<<"$(head -1 <<<"$description")" ||
   fail "Description synopsis: $(head -1 <<<"$description")"
