@@ -312,8 +312,8 @@ TEST(Uinput, MissingDeviceNodeSaysHowToGetAccess)
         FAIL() << "opened " << path;
     } catch (const Exception& e) {
         const std::string message = e.what();
-        for (const char* part :
-             {path.c_str(), "No such file", "modprobe uinput", "\"input\" group", "KERNEL==\"uinput\""}) {
+        for (const char* part : {path.c_str(), "No such file", "modprobe uinput", "\"uinput\" group",
+                                 "every session", "KERNEL==\"uinput\""}) {
             EXPECT_NE(message.find(part), std::string::npos) << part << " missing in: " << message;
         }
     }
