@@ -1,11 +1,9 @@
 #include "serial/com_thread.h"
 
-#include <mutex>
-#include <vector>
-
 #include "serial/com_events.h"
 #include "serial/com_port.h"
 #include "serial/main_thread_dispatcher.h"
+#include "serial/port_session.h"
 #include "serial/sync_window.h"
 
 namespace lantorvix {
@@ -71,17 +69,24 @@ int ThreadPriorityValue(TThreadPriority priority)
     return 0;
 }
 
-TComThread::TComThread(TCustomComPort& port)
-    : OwnerPort(port), device_(port.Device()), dispatcher_(port.Dispatcher()), syncWindow_(port.syncWindow_),
-      session_(port.openSession_), StopSignal_(device_.CreateStopSignal()), events_(port.Events())
+TComThread::TComThread(PortSession& session)
+    : OwnerPort(session.Port()), device_(OwnerPort.Device()), dispatcher_(OwnerPort.Dispatcher()),
+      syncWindow_(session.SyncTarget()), session_(session.weak_from_this()),
+      StopSignal_(device_.CreateStopSignal()), events_(OwnerPort.Events())
 {
     // The mask is fixed for the thread's life; a failure shows later as a wait that fails.
     device_.SetEventMask(ComEventsToMask(events_));
-    const int priority = ThreadPriorityValue(port.WatchThreadPriority());
+    const int priority = ThreadPriorityValue(OwnerPort.WatchThreadPriority());
     thread_ = std::thread([this, priority] {
         threadId_.store(std::this_thread::get_id());
         device_.SetCurrentThreadPriority(priority);
         WaitLoop();
+        std::unique_ptr<TComThread> self;
+        {
+            std::lock_guard lock(selfMutex_);
+            self = std::move(self_);
+        }
+        // A thread that was let go is freed here, by itself; nothing touches it afterwards.
     });
 }
 
@@ -115,23 +120,15 @@ bool TComThread::CanWaitForEnd() const
     return std::this_thread::get_id() != threadId_.load() && !mainHandOverRunning_;
 }
 
-void TComThread::Abandon()
+void TComThread::LetGo(std::unique_ptr<TComThread> thread)
 {
-    abandoned_.store(true);
-    RequestStop();
-}
-
-void TComThread::Detach()
-{
-    // Kept reachable (not a leak to the checkers), never freed: the ended thread needs it.
-    static std::mutex graveyardMutex;
-    static auto* const graveyard = new std::vector<TComThread*>(); // never destroyed either
-    {
-        std::lock_guard lock(graveyardMutex);
-        graveyard->push_back(this);
-    }
-    detached_.store(true);
-    thread_.detach();
+    TComThread& self = *thread;
+    self.abandoned_.store(true);
+    self.RequestStop();
+    // The thread is inside its hand-over, so it cannot have passed the point where it takes
+    // its own object.
+    std::lock_guard lock(self.selfMutex_);
+    self.self_ = std::move(thread);
 }
 
 std::exception_ptr TComThread::FatalException() const
@@ -172,14 +169,14 @@ void TComThread::WaitLoop()
             // The owner learns of the loss on the main thread, after this session's last
             // hand-over; a session closed meanwhile is not reported.
             dispatcher_->Post([session = session_] {
-                if (const auto port = session.lock()) {
-                    (*port)->HandleDeviceLost();
+                if (const auto open = session.lock()) {
+                    open->ReportLoss();
                 }
             });
         }
     }
-    // A detached thread has nobody waiting for it, and its dispatcher may be gone.
-    const bool notify = !detached_.load();
+    // A thread let go has nobody waiting for it, and its dispatcher may be gone.
+    const bool notify = !abandoned_.load();
     finished_.store(true);
     if (notify && dispatcher_ != nullptr) {
         dispatcher_->NotifyWaiters();

@@ -1,0 +1,62 @@
+#include "serial/port_session.h"
+
+#include <stdexcept>
+
+#include "serial/com_port.h"
+#include "serial/com_thread.h"
+#include "serial/main_thread_dispatcher.h"
+#include "serial/sync_window.h"
+
+namespace lantorvix {
+
+PortSession::PortSession(TCustomComPort& port) : port_(port) {}
+
+PortSession::~PortSession() = default;
+
+void PortSession::StartThread()
+{
+    MainThreadDispatcher* dispatcher = port_.Dispatcher();
+    if (port_.SyncMethod() != TSyncMethod::smNone && dispatcher == nullptr) {
+        throw std::logic_error("a port handing events to the main thread needs a MainThreadDispatcher");
+    }
+    if (port_.SyncMethod() == TSyncMethod::smWindowSync) {
+        TCustomComPort* port = &port_;
+        syncWindow_ =
+            std::make_shared<SyncWindow>(*dispatcher, [port](std::uint32_t msg, std::uintptr_t wParam,
+                                                             std::intptr_t lParam, SentCall& call) {
+                return TComThread::SyncWindowProc(*port, msg, wParam, lParam, call);
+            });
+    }
+    thread_ = std::make_unique<TComThread>(*this);
+}
+
+void PortSession::StopThread()
+{
+    if (!thread_) {
+        return;
+    }
+    if (!thread_->CanWaitForEnd()) {
+        // Closed from inside the thread's own hand-over: waiting here would wait for ourselves.
+        TComThread::LetGo(std::move(thread_));
+        return;
+    }
+    // The thread stays the session's while it is waited for: a close nested in this wait
+    // (served from a hand-over) finds it and stops it too, instead of closing the device under
+    // it. Such a close may also drop the port's hold on this session.
+    const auto self = shared_from_this();
+    thread_->RequestStop();
+    MainThreadDispatcher* dispatcher = port_.Dispatcher();
+    if (dispatcher != nullptr && dispatcher->IsMainThread()) {
+        dispatcher->ServeUntil([this] { return !thread_ || thread_->Finished(); });
+    }
+    thread_.reset(); // waits for the end, serving the thread's hand-overs
+}
+
+void PortSession::ReportLoss()
+{
+    if (!closing_) {
+        port_.HandleDeviceLost();
+    }
+}
+
+} // namespace lantorvix
