@@ -1,5 +1,6 @@
 #include "serial/com_thread.h"
 
+#include "base/scoped_flag.h"
 #include "serial/com_events.h"
 #include "serial/com_port.h"
 #include "serial/main_thread_dispatcher.h"
@@ -92,14 +93,15 @@ TComThread::TComThread(PortSession& session)
 
 TComThread::~TComThread()
 {
-    RequestStop();
-    if (!thread_.joinable()) {
-        return;
-    }
-    if (std::this_thread::get_id() == thread_.get_id()) {
-        // Destroyed from its own hand-over: it ends by itself once that returns.
+    if (thread_.joinable() && std::this_thread::get_id() == thread_.get_id()) {
+        // Freed by itself at its end, after it was let go: the stop was asked for then, and
+        // the device the stop signal belongs to may be gone by now.
         abandoned_.store(true);
         thread_.detach();
+        return;
+    }
+    RequestStop();
+    if (!thread_.joinable()) {
         return;
     }
     if (!finished_.load() && dispatcher_ != nullptr && dispatcher_->IsMainThread()) {
@@ -210,11 +212,7 @@ void TComThread::HandOverEvents()
     switch (OwnerPort.SyncMethod()) {
     case TSyncMethod::smThreadSync:
         dispatcher_->Synchronize([this] {
-            struct Running {
-                bool& flag;
-                explicit Running(bool& f) : flag(f) { flag = true; }
-                ~Running() { flag = false; }
-            } running(mainHandOverRunning_);
+            const ScopedFlag running(mainHandOverRunning_);
             FireEvents();
         });
         break;
