@@ -1,10 +1,10 @@
 #pragma once
 
 #include "app/app_settings.h"
-#include "app/app_system.h"
-#include "app/device_watch.h"
 #include "app/modifier_guard.h"
 #include "app/shell.h"
+#include "app/system/device_watch.h"
+#include "app/system/system_services.h"
 #include "base/codepage.h"
 
 #include <functional>
@@ -20,7 +20,7 @@ class TComPort;
 
 // The program's main window logic: start-up, tray menu, scanner input, settings file and
 // autostart, settings window. Free of any desktop: it talks to the window, tray, boxes and
-// timer through Shell, to the machine through AppSystem, types through a
+// timer through Shell, to the machine through SystemServices, types through a
 // KeyboardPlatform and reads the scanner through the TComPort it creates and owns.
 //
 // Handlers carry the names of the window's events; the sending control is implied. A shell
@@ -34,7 +34,7 @@ public:
 
     struct Services {
         Shell& shell;
-        AppSystem& system;
+        SystemServices& system;
         KeyboardPlatform& keyboard;
         PortFactory createPort;
         // Code page of 8-bit texts (failure messages, codes) for the shell's UTF-8.
@@ -115,7 +115,7 @@ private:
     std::string SettingsFileName() const;
 
     Shell& shell_;
-    AppSystem& system_;
+    SystemServices& system_;
     ModifierGuard keyboard_;
     PortFactory createPort_;
     CodePage codePage_;

@@ -1,10 +1,10 @@
 // The Linux program: the Qt application and desktop, the session's keyboard and Qt's loop
 // as the port's waker; the start-up itself is RunProgram's.
 
-#include "app/posix/inotify_device_watch.h"
 #include "app/program.h"
 #include "app/qt/qt_shell.h"
 #include "app/qt/qt_waker.h"
+#include "app/system/device_watch.h"
 #include "app/system/system_services.h"
 #include "keys/linux_keyboard.h"
 
@@ -25,7 +25,5 @@ int main(int argc, char** argv)
         return CreateLinuxKeyboard(std::move(options));
     };
     return RunProgram({*shell, *system, [](MainThreadDispatcher& d) { return std::make_unique<QtWaker>(d); },
-                       keyboard, CreateCommDevice,
-                       [](MainThreadDispatcher& d) { return std::make_unique<InotifyDeviceWatch>(d); },
-                       LANTORVIX_MAKER_URL});
+                       keyboard, CreateCommDevice, CreateDeviceWatch, LANTORVIX_MAKER_URL});
 }

@@ -7,7 +7,6 @@
 #include "store/atomic_file.h"
 #include "store/store_text.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -170,7 +169,7 @@ PosixSystemPaths PosixSystemPaths::FromEnvironment()
 
 PosixSystemServices::PosixSystemServices(PosixSystemPaths paths) : paths_(std::move(paths)) {}
 
-std::unique_ptr<SingleInstanceGuard> PosixSystemServices::AcquireSingleInstance(std::string_view name)
+std::unique_ptr<SingleInstanceGuard> PosixSystemServices::LockSingleInstance(std::string_view name)
 {
     const fs::path file = paths_.runtimeDir / std::string(name);
     const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -217,9 +216,6 @@ std::vector<SerialPortEntry> PosixSystemServices::EnumerateSerialPorts(std::stri
         S_ISCHR(st.st_mode)) {
         ports.push_back({configured, configured});
     }
-    std::sort(ports.begin(), ports.end(), [](const SerialPortEntry& a, const SerialPortEntry& b) {
-        return store::LessIgnoreCase(a.valueName, b.valueName);
-    });
     return ports;
 }
 
@@ -240,7 +236,7 @@ std::string PosixSystemServices::SettingsFilePath(std::string_view fileName)
     return (paths_.configHome / "Lantorvix" / std::string(fileName)).string();
 }
 
-std::unique_ptr<SystemServices> CreatePlatformSystemServices()
+std::unique_ptr<SystemServices> CreateSystemServices()
 {
     return std::make_unique<PosixSystemServices>(PosixSystemPaths::FromEnvironment());
 }
