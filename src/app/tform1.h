@@ -58,6 +58,10 @@ public:
     void Kilps1Click();
     void Belltsok1Click();
     void TrayIconNotify(TrayClick notification);
+    // A second start asks this copy to show itself: true when the window was shown (no tray
+    // shows the program); false when the second copy is to warn as described (a tray is
+    // there, or the exit was confirmed and there is no window to come back to).
+    bool AnotherCopyStarted();
 
     // Scanner input.
     void ComPortRxChar(int count);
@@ -106,6 +110,8 @@ public:
 private:
     // The port object takes the scanner's settings and handlers, without opening.
     void ConfigureScannerPort();
+    // Closes the settings window as the program's own act (not the user's close request).
+    void CloseSettingsWindow();
     void WaitForPort();
     void StopWaitingForPort();
     void ExtractCodes();
@@ -131,6 +137,7 @@ private:
     std::string scanBuffer_;
     bool scanTimedOut_ = false;
     bool terminated_ = false;
+    bool closingWindow_ = false; // inside CloseSettingsWindow
 };
 
 } // namespace lantorvix
