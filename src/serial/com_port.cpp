@@ -34,8 +34,12 @@ TCustomComPort::~TCustomComPort()
     try {
         if (session_) {
             session_->StopThread();
-            session_.reset();
+            retired_.push_back(std::move(session_));
         }
+        for (const auto& retired : retired_) {
+            retired->ReleaseThread();
+        }
+        retired_.clear();
         if (device_->IsOpen()) {
             DestroyHandle();
         }
@@ -195,6 +199,7 @@ void TCustomComPort::Open()
     if (Connected() || Designing()) {
         return;
     }
+    std::erase_if(retired_, [](const auto& retired) { return retired->ThreadEnded(); });
     HandleBeforeOpen();
     CreateHandle();
     auto session = std::make_shared<PortSession>(*this);
@@ -230,16 +235,18 @@ void TCustomComPort::Close()
         HandleBeforeClose();
         session->SetClosing(true);
     }
+    // An outermost close that did not get through leaves the session open, not closing.
     struct EndOfClose {
+        const std::shared_ptr<PortSession>& open;
         PortSession& session;
         bool outermost;
         ~EndOfClose()
         {
-            if (outermost) {
+            if (outermost && open.get() == &session) {
                 session.SetClosing(false);
             }
         }
-    } endOfClose{*session, !nested};
+    } endOfClose{session_, *session, !nested};
     AbortTransfers();
     if (session->ThreadActive()) {
         session->StopThread();
@@ -249,6 +256,9 @@ void TCustomComPort::Close()
     }
     DestroyHandle();
     session_.reset();
+    if (session->HoldsThreadLetGo()) {
+        retired_.push_back(session);
+    }
     HandleAfterClose();
 }
 

@@ -240,6 +240,8 @@ private:
     std::unique_ptr<TComBuffer> buffer_;
     // The open device with its event thread; null while closed.
     std::shared_ptr<PortSession> session_;
+    // Sessions closed from inside their thread's own hand-over, kept until that thread ended.
+    std::vector<std::shared_ptr<PortSession>> retired_;
 };
 
 // The port as the application uses it; all properties are public in TCustomComPort.

@@ -87,7 +87,13 @@ TComThread::TComThread(PortSession& session)
             std::lock_guard lock(selfMutex_);
             self = std::move(self_);
         }
-        // A thread that was let go is freed here, by itself; nothing touches it afterwards.
+        // A thread let go has nobody waiting for it, and its dispatcher may be gone; it is
+        // freed here, by itself, and nothing touches it afterwards.
+        MainThreadDispatcher* const dispatcher = self ? nullptr : dispatcher_;
+        finished_.store(true);
+        if (dispatcher != nullptr) {
+            dispatcher->NotifyWaiters();
+        }
     });
 }
 
@@ -122,13 +128,17 @@ bool TComThread::CanWaitForEnd() const
     return std::this_thread::get_id() != threadId_.load() && !mainHandOverRunning_;
 }
 
+void TComThread::Abandon()
+{
+    abandoned_.store(true);
+    RequestStop();
+}
+
 void TComThread::LetGo(std::unique_ptr<TComThread> thread)
 {
-    TComThread& self = *thread;
-    self.abandoned_.store(true);
-    self.RequestStop();
     // The thread is inside its hand-over, so it cannot have passed the point where it takes
     // its own object.
+    TComThread& self = *thread;
     std::lock_guard lock(self.selfMutex_);
     self.self_ = std::move(thread);
 }
@@ -176,12 +186,6 @@ void TComThread::WaitLoop()
                 }
             });
         }
-    }
-    // A thread let go has nobody waiting for it, and its dispatcher may be gone.
-    const bool notify = !abandoned_.load();
-    finished_.store(true);
-    if (notify && dispatcher_ != nullptr) {
-        dispatcher_->NotifyWaiters();
     }
 }
 

@@ -26,9 +26,9 @@ class SyncWindow;
 // dispatcher's main thread it serves queued calls meanwhile, so a hand-over in flight is
 // finished rather than deadlocked. When the port is closed from inside this thread's own
 // hand-over (on the main thread under smThreadSync, or on the thread itself under smNone),
-// waiting is impossible: the session lets the thread go instead, and the thread then ends as
-// soon as the hand-over returns, without touching the port, the device or the dispatcher
-// again, and frees itself.
+// waiting is impossible: the port calls Abandon instead, and the thread then ends as soon as
+// the hand-over returns, without touching the device again. When the port goes while that
+// hand-over is still on the stack, it hands the thread over to itself with LetGo.
 class TComThread {
 public:
     // Serves the session's port, posting a loss report to the session (weakly held).
@@ -41,9 +41,11 @@ public:
     void RequestStop();
     // False when called from inside this thread's own hand-over.
     bool CanWaitForEnd() const;
-    // Gives up a thread that cannot be waited for (CanWaitForEnd false): it stops touching
-    // the port and the device and frees itself when it ends, after the hand-over on the stack
-    // has returned (that hand-over still reads it).
+    // The port gives the thread up: it must not touch the port or the device any more.
+    void Abandon();
+    // Leaves an abandoned thread that cannot be waited for (CanWaitForEnd false) to itself:
+    // it frees itself when it ends, after the hand-over on the stack (which still reads it)
+    // has returned, and touches nothing else then, not even the dispatcher.
     static void LetGo(std::unique_ptr<TComThread> thread);
     bool Finished() const { return finished_.load(); }
     // The exception that escaped a handler and ended the thread, if any.

@@ -32,12 +32,13 @@ void PortSession::StartThread()
 
 void PortSession::StopThread()
 {
-    if (!thread_) {
+    if (!ThreadActive()) {
         return;
     }
     if (!thread_->CanWaitForEnd()) {
         // Closed from inside the thread's own hand-over: waiting here would wait for ourselves.
-        TComThread::LetGo(std::move(thread_));
+        thread_->Abandon();
+        threadLetGo_ = true;
         return;
     }
     // The thread stays the session's while it is waited for: a close nested in this wait
@@ -47,9 +48,28 @@ void PortSession::StopThread()
     thread_->RequestStop();
     MainThreadDispatcher* dispatcher = port_.Dispatcher();
     if (dispatcher != nullptr && dispatcher->IsMainThread()) {
-        dispatcher->ServeUntil([this] { return !thread_ || thread_->Finished(); });
+        dispatcher->ServeUntil([this] { return !ThreadActive() || thread_->Finished(); });
     }
-    thread_.reset(); // waits for the end, serving the thread's hand-overs
+    if (ThreadActive()) {
+        thread_.reset(); // waits for the end, serving the thread's hand-overs
+    }
+}
+
+bool PortSession::ThreadEnded() const
+{
+    return !thread_ || thread_->Finished();
+}
+
+void PortSession::ReleaseThread()
+{
+    if (!thread_) {
+        return;
+    }
+    if (thread_->Finished() || thread_->CanWaitForEnd()) {
+        thread_.reset();
+    } else {
+        TComThread::LetGo(std::move(thread_));
+    }
 }
 
 void PortSession::ReportLoss()
