@@ -8,19 +8,14 @@ namespace lantorvix {
 namespace {
 struct ScopeState {
     int depth = 0;
-    std::string_view text;
-    std::uint64_t serial = 0;
     std::vector<KeyEventSink*> pending;
 };
 thread_local ScopeState state;
 } // namespace
 
-KeySequenceScope::KeySequenceScope(std::string_view text)
+KeySequenceScope::KeySequenceScope()
 {
-    if (state.depth++ == 0) {
-        state.text = text;
-        ++state.serial;
-    }
+    ++state.depth;
 }
 
 KeySequenceScope::~KeySequenceScope()
@@ -28,7 +23,6 @@ KeySequenceScope::~KeySequenceScope()
     if (--state.depth > 0) {
         return;
     }
-    state.text = {};
     // A flush does not type (no nested scope), so the list stays as it is while we walk it.
     const auto pending = std::move(state.pending);
     state.pending.clear();
@@ -53,18 +47,9 @@ void KeySequenceScope::Forget(KeyEventSink& sink)
     state.pending.erase(std::remove(state.pending.begin(), state.pending.end(), &sink), state.pending.end());
 }
 
-} // namespace lantorvix
-
-namespace lantorvix {
-
-std::string_view KeySequenceScope::Text()
+bool KeySequenceScope::Active()
 {
-    return state.text;
-}
-
-std::uint64_t KeySequenceScope::Serial()
-{
-    return state.serial;
+    return state.depth > 0;
 }
 
 } // namespace lantorvix

@@ -1,8 +1,5 @@
 #pragma once
 
-#include <cstdint>
-#include <string_view>
-
 namespace lantorvix {
 
 // A keyboard that holds key events back until they are handed to the system together.
@@ -23,8 +20,7 @@ protected:
 // Thread safety: the state is per thread; a sink is flushed on the thread that deferred it.
 class KeySequenceScope {
 public:
-    // `text`: the key sequence about to be typed; it must outlive the scope.
-    explicit KeySequenceScope(std::string_view text);
+    KeySequenceScope();
     ~KeySequenceScope();
     KeySequenceScope(const KeySequenceScope&) = delete;
     KeySequenceScope& operator=(const KeySequenceScope&) = delete;
@@ -34,12 +30,8 @@ public:
     static bool Defer(KeyEventSink& sink);
     // A sink that goes away before the scope ends.
     static void Forget(KeyEventSink& sink);
-
-    // The text of the outermost open scope (empty outside one) and a number that differs for
-    // every scope opened on this thread: lets a keyboard prepare once per sequence for all
-    // the characters in it.
-    static std::string_view Text();
-    static std::uint64_t Serial();
+    // True inside a scope on the calling thread.
+    static bool Active();
 };
 
 } // namespace lantorvix

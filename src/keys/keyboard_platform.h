@@ -50,6 +50,11 @@ public:
     virtual void PumpKeyboardMessages() = 0;
     // A modal box with the text, the caption, an OK button and no icon.
     virtual void ShowMessageBox(std::string_view text, std::string_view caption) = 0;
+    // Not a user32 call: the characters a key sequence is about to ask VkKeyScan for (each
+    // once), before its first key event; sequences typed from a box announce their own. A
+    // keyboard that has to lend keys to characters its layout lacks does so here, so that
+    // no binding changes while the sequence is on its way. Nothing to do elsewhere.
+    virtual void PrepareCharacters(std::string_view /*characters*/) {}
 
 protected:
     KeyboardPlatform() = default;

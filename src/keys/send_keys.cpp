@@ -6,6 +6,7 @@
 #include "keys/key_sequence_scope.h"
 #include "keys/virtual_keys.h"
 
+#include <optional>
 #include <string>
 
 namespace lantorvix {
@@ -18,6 +19,53 @@ constexpr ShiftedKey kCloseBraceKey = MakeShiftedKey(vk::kOem6, kShiftBit);
 char UpperAscii(char c)
 {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// One item in braces, read from the "{" at `pos`: the one reading of the grammar that both
+// typing and CharactersNeeded follow.
+struct BracedItem {
+    enum class Kind { openBrace, closeBrace, named, unclosed };
+    Kind kind = Kind::named;
+    std::string name;                 // upper-cased, at most kNameBufferSize bytes, no count
+    std::optional<std::string> count; // what followed the first space of the name
+    std::size_t next = 0;             // where reading goes on
+};
+
+BracedItem ReadBracedItem(std::string_view text, std::size_t pos)
+{
+    BracedItem item;
+    if (pos + 1 < text.size() && text[pos + 1] == '{') {
+        item.kind = BracedItem::Kind::openBrace;
+        item.next = pos + 3; // "{{}", whatever the third byte is
+        return item;
+    }
+    std::size_t i = pos + 1;
+    for (; i < text.size() && text[i] != '}'; ++i) {
+        if (item.name.size() < kNameBufferSize) {
+            item.name.push_back(UpperAscii(text[i]));
+        }
+    }
+    if (i >= text.size()) {
+        item.kind = BracedItem::Kind::unclosed;
+        item.next = text.size();
+        return item;
+    }
+    item.next = i + 1;
+    if (item.next < text.size() && text[item.next] == '}') {
+        item.kind = BracedItem::Kind::closeBrace;
+        ++item.next;
+        return item;
+    }
+    if (const auto space = item.name.find(' '); space != std::string::npos) {
+        item.count = item.name.substr(space + 1);
+        item.name.resize(space);
+    }
+    return item;
+}
+
+bool IsCommandCharacter(char c)
+{
+    return std::string_view("+^%()~{").find(c) != std::string_view::npos;
 }
 
 // The parse state of one SendKeys call.
@@ -43,6 +91,11 @@ private:
     bool Step()
     {
         const char c = text_[pos_];
+        if (!IsCommandCharacter(c)) {
+            PlainCharacter(static_cast<unsigned char>(c));
+            ++pos_;
+            return true;
+        }
         switch (c) {
         case '+':
             PressPrefix(shift_, vk::kShift);
@@ -64,11 +117,8 @@ private:
             SendVirtualKey(keyboard_, vk::kReturn, 1, true, pump_);
             ReleasePendingModifiers();
             break;
-        case '{':
-            return BracedItem();
-        default:
-            PlainCharacter(static_cast<unsigned char>(c));
-            break;
+        default: // '{'
+            return Braced();
         }
         ++pos_;
         return true;
@@ -90,37 +140,30 @@ private:
         SendKey(key, 1);
     }
 
-    bool BracedItem()
+    bool Braced()
     {
-        if (pos_ + 1 < text_.size() && text_[pos_ + 1] == '{') {
+        const BracedItem item = ReadBracedItem(text_, pos_);
+        pos_ = item.next;
+        switch (item.kind) {
+        case BracedItem::Kind::openBrace:
             SendKey(kOpenBraceKey, 1);
-            pos_ += 3; // "{{}", whatever the third byte is
             return true;
-        }
-        std::string name;
-        std::size_t i = pos_ + 1;
-        for (; i < text_.size() && text_[i] != '}'; ++i) {
-            if (name.size() < kNameBufferSize) {
-                name.push_back(UpperAscii(text_[i]));
-            }
-        }
-        if (i >= text_.size()) {
+        case BracedItem::Kind::closeBrace:
+            SendKey(kCloseBraceKey, 1);
+            return true;
+        case BracedItem::Kind::unclosed:
             keyboard_.ShowMessageBox(kNoClose, kSendKeysCaption);
             return false;
-        }
-        pos_ = i + 1;
-        if (pos_ < text_.size() && text_[pos_] == '}') {
-            SendKey(kCloseBraceKey, 1);
-            ++pos_;
-            return true;
+        case BracedItem::Kind::named:
+            break;
         }
         std::uint16_t count = 1;
-        if (const auto space = name.find(' '); space != std::string::npos) {
-            count = static_cast<std::uint16_t>(static_cast<std::uint32_t>(StrToInt(name.substr(space + 1))));
-            name.resize(space);
+        if (item.count) {
+            count = static_cast<std::uint16_t>(static_cast<std::uint32_t>(StrToInt(*item.count)));
         }
-        const ShiftedKey key = name.size() == 1 ? keyboard_.VkKeyScan(static_cast<unsigned char>(name[0]))
-                                                : LookupKeyName(keyboard_, name);
+        const ShiftedKey key = item.name.size() == 1
+                                   ? keyboard_.VkKeyScan(static_cast<unsigned char>(item.name[0]))
+                                   : LookupKeyName(keyboard_, item.name);
         if (key != kNoKey) {
             SendKey(key, count);
         }
@@ -170,13 +213,41 @@ ShiftedKey LookupKeyName(KeyboardPlatform& keyboard, std::string_view name)
     return kNoKey;
 }
 
+std::string CharactersNeeded(std::string_view text)
+{
+    text = text.substr(0, text.find('\0'));
+    std::string needed;
+    const auto add = [&](char c) {
+        if (needed.find(c) == std::string::npos) {
+            needed.push_back(c);
+        }
+    };
+    for (std::size_t pos = 0; pos < text.size();) {
+        const char c = text[pos];
+        if (c != '{') {
+            if (!IsCommandCharacter(c)) {
+                add(c);
+            }
+            ++pos;
+            continue;
+        }
+        const BracedItem item = ReadBracedItem(text, pos);
+        if (item.kind == BracedItem::Kind::named && item.name.size() == 1) {
+            add(item.name[0]);
+        }
+        pos = item.next;
+    }
+    return needed;
+}
+
 bool SendKeys(KeyboardPlatform& keyboard, std::string_view text, bool pumpKeyboardMessages)
 {
     text = text.substr(0, text.find('\0'));
     if (text.empty()) {
         return false;
     }
-    const KeySequenceScope scope(text); // the events reach the system together, also when reading stops early
+    const KeySequenceScope scope; // the events reach the system together, also when reading stops early
+    keyboard.PrepareCharacters(CharactersNeeded(text));
     return SequenceReader(keyboard, text, pumpKeyboardMessages).Run();
 }
 

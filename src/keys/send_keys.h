@@ -3,6 +3,7 @@
 #include "keys/keyboard_platform.h"
 #include "keys/shifted_key.h"
 
+#include <string>
 #include <string_view>
 
 namespace lantorvix {
@@ -19,6 +20,12 @@ inline constexpr std::string_view kNoClose = "No Close";                 // a "{
 // on, except that a bad repeat count throws EConvertError at once. Keeps no state between
 // calls; runs entirely on the calling thread.
 bool SendKeys(KeyboardPlatform& keyboard, std::string_view text, bool pumpKeyboardMessages);
+
+// The characters (bytes of the ANSI code page) that typing `text` asks VkKeyScan for, each
+// once, in the order first met: plain characters and the single character of a braced item
+// ("{+}", "{a 3}" upper-cased), not the letters of key names nor anything after a brace that
+// is never closed. SendKeys hands them to the keyboard before the first key event.
+std::string CharactersNeeded(std::string_view text);
 
 // The key of a braced name of two or more characters (or an empty one); shows "Invalid Key
 // Name" and returns kNoKey when the table has no such name.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -302,6 +303,28 @@ TEST(SendKeys, NestedCallFromAMessageBoxIsIndependent)
     // The outer Shift is down while the nested "b" goes out; the outer "a" still gets it.
     EXPECT_EQ(keyboard.VkFlags(), (Events{{16, 0}, {66, 0}, {66, 2}, {65, 0}, {65, 2}, {16, 2}}));
 }
+
+// The keyboard learns every character the sequence will ask VkKeyScan for, and nothing else,
+// before the first key event: a keyboard that lends keys binds them all up front.
+class AnnouncedCharacters : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(AnnouncedCharacters, AreExactlyTheOnesScanned)
+{
+    RecordingKeyboard keyboard;
+    SendKeys(keyboard, GetParam(), false);
+    ASSERT_FALSE(keyboard.calls.empty());
+    const std::string& first = keyboard.calls.front();
+    ASSERT_EQ(first.rfind("prepare ", 0), 0u) << first;
+    const std::string announced = first.substr(8);
+    EXPECT_EQ(std::set<char>(announced.begin(), announced.end()),
+              std::set<char>(keyboard.scanned.begin(), keyboard.scanned.end()));
+    EXPECT_EQ(announced.size(), std::set<char>(announced.begin(), announced.end()).size()) << announced;
+}
+
+INSTANTIATE_TEST_SUITE_P(SendKeys, AnnouncedCharacters,
+                         ::testing::Values("Hello, World!~", "{+}{^}{%}{~}{(}{)}{{}{}}x", "+(hello) world",
+                                           "^a%{F4}{TAB 2}", "{a 3}{b}{ENTER 5}}c", "{{xa}", "a{TAB 3b",
+                                           "+{\xED}a\xED", std::string("ab\0cd", 5), "{ 2}{Q 1}{} }"));
 
 TEST(KeyNames, EveryRowIsFoundAndNothingElse)
 {

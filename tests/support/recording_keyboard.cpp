@@ -145,6 +145,7 @@ std::vector<int> RecordingKeyboard::KeysDown() const
 
 ShiftedKey RecordingKeyboard::VkKeyScan(unsigned char ch)
 {
+    scanned.push_back(static_cast<char>(ch));
     const auto it = layout.find(ch);
     return it == layout.end() ? kNoKey : it->second;
 }
@@ -196,6 +197,11 @@ void RecordingKeyboard::ShowMessageBox(std::string_view text, std::string_view c
     if (onBox) {
         onBox();
     }
+}
+
+void RecordingKeyboard::PrepareCharacters(std::string_view characters)
+{
+    calls.push_back("prepare " + std::string(characters));
 }
 
 } // namespace lantorvix::test

@@ -37,8 +37,10 @@ public:
     std::vector<Event> events;
     std::vector<Box> boxes;
     // Every call in order: "key <vk> <flags>", "pump", "map <vk>", "box <text>", "numlock",
-    // "getstate", "setstate".
+    // "getstate", "setstate", "prepare <characters>".
     std::vector<std::string> calls;
+    // The characters VkKeyScan was asked for, in order.
+    std::string scanned;
     bool numLockOn = false;
     KeyStateTable keyState{};
     // Runs inside ShowMessageBox / PumpKeyboardMessages (to check nesting, to throw ...).
@@ -62,6 +64,7 @@ public:
     void SetKeyboardState(const KeyStateTable& table) override;
     void PumpKeyboardMessages() override;
     void ShowMessageBox(std::string_view text, std::string_view caption) override;
+    void PrepareCharacters(std::string_view characters) override;
 };
 
 // The US layout as VkKeyScanA gives it for the printable ASCII characters, Tab, CR, LF and BS.

@@ -25,73 +25,46 @@ LinuxKeyboardBase::~LinuxKeyboardBase()
     KeySequenceScope::Forget(*this);
 }
 
-std::optional<unsigned> LinuxKeyboardBase::Remap(char32_t c)
+std::optional<unsigned> LinuxKeyboardBase::Lend(char32_t c)
 {
     // Control characters (and the C1 controls that stand for bytes the code page leaves
     // undefined) are not characters to type.
     if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
         return std::nullopt;
     }
-    return RemapCharacter(c);
+    return LendKey(c);
 }
 
-void LinuxKeyboardBase::PrepareForSequence()
+void LinuxKeyboardBase::PrepareCharacters(std::string_view characters)
 {
-    // Every character of the sequence that needs a remapped key gets it before the first key
+    // Every character of the sequence that needs a lent key gets it before the first key
     // event: a client then learns of all new bindings before it meets any of those keys, and
     // no binding changes while the sequence is on its way.
-    const std::string_view text = KeySequenceScope::Text();
-    if (text.empty() || preparedSerial_ == KeySequenceScope::Serial()) {
-        return;
-    }
-    preparedSerial_ = KeySequenceScope::Serial();
     const KeyLayout& layout = Layout(true);
-    const auto prepare = [&](unsigned char ch) {
-        const char32_t c = AnsiToCodePoint(ch, codePage_);
+    for (const char ch : characters) {
+        const char32_t c = AnsiToCodePoint(static_cast<unsigned char>(ch), codePage_);
         if (layout.VkKeyScan(c) == kNoKey) {
-            Remap(c);
+            Lend(c);
         }
-    };
-    // The characters VkKeyScan will be asked for: plain ones, and the one of a braced
-    // single character ({x}, {x 3}), upper-cased; not the letters of key names.
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto ch = static_cast<unsigned char>(text[i]);
-        if (ch != '{') {
-            if (std::string_view("+^%()~").find(static_cast<char>(ch)) == std::string_view::npos) {
-                prepare(ch);
-            }
-            continue;
-        }
-        const std::size_t close = text.find('}', i + 1);
-        if (close == std::string_view::npos) {
-            break;
-        }
-        if (close > i + 1 && (close == i + 2 || text[i + 2] == ' ')) {
-            const auto braced = static_cast<unsigned char>(text[i + 1]);
-            prepare(braced >= 'a' && braced <= 'z' ? static_cast<unsigned char>(braced - 'a' + 'A') : braced);
-        }
-        i = close;
     }
 }
 
 ShiftedKey LinuxKeyboardBase::VkKeyScan(unsigned char ch)
 {
-    PrepareForSequence();
     const char32_t c = AnsiToCodePoint(ch, codePage_);
     // Within a sequence the layout was brought up to date once, at its start: the whole code
     // is typed for one layout and group.
-    const bool inSequence = !KeySequenceScope::Text().empty();
-    if (const ShiftedKey key = Layout(!inSequence).VkKeyScan(c); key != kNoKey) {
+    if (const ShiftedKey key = Layout(!KeySequenceScope::Active()).VkKeyScan(c); key != kNoKey) {
         return key;
     }
-    const auto id = Remap(c);
+    const auto id = Lend(c);
     if (!id) {
         return kNoKey;
     }
-    const std::size_t slot = nextRemapVk_;
-    nextRemapVk_ = (nextRemapVk_ + 1) % kRemapVkCount;
-    remapIdOfVk_[slot] = *id;
-    return MakeShiftedKey(static_cast<std::uint8_t>(kRemapVkFirst + slot), 0);
+    const std::size_t slot = nextLentVk_;
+    nextLentVk_ = (nextLentVk_ + 1) % kLentVkCount;
+    lentIdOfVk_[slot] = *id;
+    return MakeShiftedKey(static_cast<std::uint8_t>(kLentVkFirst + slot), 0);
 }
 
 std::uint32_t LinuxKeyboardBase::MapVirtualKey(std::uint8_t vk)
@@ -118,8 +91,8 @@ void LinuxKeyboardBase::AfterKeyEvent()
 
 void LinuxKeyboardBase::KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags)
 {
-    if (vk >= kRemapVkFirst && vk < kRemapVkFirst + kRemapVkCount) {
-        EmitRemapped(remapIdOfVk_[vk - kRemapVkFirst], (flags & kKeyEventKeyUp) == 0);
+    if (vk >= kLentVkFirst && vk < kLentVkFirst + kLentVkCount) {
+        EmitLentKey(lentIdOfVk_[vk - kLentVkFirst], (flags & kKeyEventKeyUp) == 0);
         AfterKeyEvent();
         return;
     }

@@ -16,8 +16,9 @@ namespace lantorvix {
 // ANSI byte -> layout lookup, virtual keys -> physical keys, the key-state table, the boxes,
 // and Ctrl+Alt meaning AltGr for keys that have AltGr characters (as on Windows; X and the
 // kernel need the AltGr key itself for those levels).
-// A character the layout has no key for may still be typed another way (a remapped key):
-// VkKeyScan then answers with one of a few otherwise unused virtual keys standing for it.
+// A character the layout has no key for may still be typed through a key lent to it (on X a
+// spare key code bound to its keysym, through uinput its dead key and Space): VkKeyScan then
+// answers with one of a few otherwise unused virtual keys standing for that lent key.
 // The events of one key sequence are handed to the system together (KeySequenceScope),
 // and before anything that waits (a box, dispatching); outside a sequence one by one.
 // Thread safety: one thread at a time.
@@ -33,6 +34,7 @@ public:
     void SetKeyboardState(const KeyStateTable& table) override;
     void PumpKeyboardMessages() override;
     void ShowMessageBox(std::string_view text, std::string_view caption) override;
+    void PrepareCharacters(std::string_view characters) override;
 
     // Pushes every event out as it comes, as older versions did; only for benchmarks that
     // compare the two.
@@ -55,22 +57,21 @@ protected:
     virtual void Flush() {}
     virtual bool NumLockState() = 0;
     virtual void SetNumLockState(bool on) = 0;
-    // Another way to type a printable character the layout has no key for: an id for
-    // EmitRemapped, or nothing (the character cannot be typed).
-    virtual std::optional<unsigned> RemapCharacter(char32_t) { return std::nullopt; }
-    // The press or release of a character that RemapCharacter returned `id` for.
-    virtual void EmitRemapped(unsigned /*id*/, bool /*press*/) {}
+    // A key lent to a printable character the layout has no key for: an id for EmitLentKey,
+    // or nothing (the character cannot be typed).
+    virtual std::optional<unsigned> LendKey(char32_t) { return std::nullopt; }
+    // The press or release of the key LendKey returned `id` for.
+    virtual void EmitLentKey(unsigned /*id*/, bool /*press*/) {}
 
     // One press or release of a physical key, tracked so that ReleaseHeldKeys can let it go.
     void Emit(std::uint16_t evdev, bool press);
 
 private:
-    static constexpr std::uint8_t kRemapVkFirst = 0xC3; // 0xC3-0xDA: no key on any keyboard
-    static constexpr std::size_t kRemapVkCount = 24;
+    static constexpr std::uint8_t kLentVkFirst = 0xC3; // 0xC3-0xDA: no key on any keyboard
+    static constexpr std::size_t kLentVkCount = 24;
 
     void FlushKeyEvents() override { Flush(); }
-    std::optional<unsigned> Remap(char32_t c);
-    void PrepareForSequence();
+    std::optional<unsigned> Lend(char32_t c);
     void AfterKeyEvent();
     bool IsCtrl(std::uint16_t evdev) const;
     bool IsAlt(std::uint16_t evdev) const;
@@ -85,12 +86,11 @@ private:
     std::optional<std::uint16_t> altGrFor_; // the key typed with AltGr in place of Ctrl+Alt
     std::uint16_t altGrKey_ = 0;
     std::set<std::uint16_t> down_; // physical keys pressed and not yet released
-    // The remapped character each of the virtual keys from kRemapVkFirst stands for, given
-    // out in turn: a key is only reused long after the SendShiftedKey that followed its scan.
-    std::array<unsigned, kRemapVkCount> remapIdOfVk_{};
-    std::size_t nextRemapVk_ = 0;
+    // The lent key each of the virtual keys from kLentVkFirst stands for, given out in turn:
+    // a virtual key is only reused long after the SendShiftedKey that followed its scan.
+    std::array<unsigned, kLentVkCount> lentIdOfVk_{};
+    std::size_t nextLentVk_ = 0;
     bool flushEachEvent_ = false;
-    std::uint64_t preparedSerial_ = 0;
 };
 
 } // namespace lantorvix

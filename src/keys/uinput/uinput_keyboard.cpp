@@ -25,7 +25,7 @@ void UinputKeyboard::SetNumLockState(bool on)
     numLock_ = on;
 }
 
-std::optional<unsigned> UinputKeyboard::RemapCharacter(char32_t ch)
+std::optional<unsigned> UinputKeyboard::LendKey(char32_t ch)
 {
     const ShiftedKey key = layout_.DeadKeyScan(ch);
     if (key == kNoKey || !layout_.EvdevForVk(VirtualKeyOf(key))) {
@@ -40,7 +40,7 @@ std::optional<unsigned> UinputKeyboard::RemapCharacter(char32_t ch)
     return static_cast<unsigned>(deadKeys_.size() - 1);
 }
 
-void UinputKeyboard::EmitRemapped(unsigned id, bool press)
+void UinputKeyboard::EmitLentKey(unsigned id, bool press)
 {
     // The dead key with its own level is one whole keystroke; Space carries the press and
     // release the caller asked for, so a repeat count repeats the accent.

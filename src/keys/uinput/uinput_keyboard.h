@@ -28,14 +28,14 @@ protected:
     void Flush() override { device_.Send(); }
     bool NumLockState() override { return numLock_; }
     void SetNumLockState(bool on) override;
-    std::optional<unsigned> RemapCharacter(char32_t ch) override;
-    void EmitRemapped(unsigned id, bool press) override;
+    std::optional<unsigned> LendKey(char32_t ch) override;
+    void EmitLentKey(unsigned id, bool press) override;
 
 private:
     UinputDevice device_;
     KeyLayout layout_;
     bool numLock_ = false;
-    std::vector<ShiftedKey> deadKeys_; // the dead keys RemapCharacter gave out, by id
+    std::vector<ShiftedKey> deadKeys_; // the dead keys LendKey gave out, by id
 };
 
 } // namespace lantorvix

@@ -119,7 +119,7 @@ void XTestKeyboard::Flush()
     binder_->Flushed();
 }
 
-std::optional<unsigned> XTestKeyboard::RemapCharacter(char32_t ch)
+std::optional<unsigned> XTestKeyboard::LendKey(char32_t ch)
 {
     const xkb_keysym_t sym = xkb_utf32_to_keysym(ch);
     if (sym == XKB_KEY_NoSymbol) {
@@ -128,7 +128,7 @@ std::optional<unsigned> XTestKeyboard::RemapCharacter(char32_t ch)
     return binder_->Bind(sym);
 }
 
-void XTestKeyboard::EmitRemapped(unsigned id, bool press)
+void XTestKeyboard::EmitLentKey(unsigned id, bool press)
 {
     const std::uint8_t keycode = binder_->Keycode(id);
     if (keycode >= 8) {

@@ -35,8 +35,8 @@ protected:
     void Flush() override;
     bool NumLockState() override;
     void SetNumLockState(bool on) override;
-    std::optional<unsigned> RemapCharacter(char32_t ch) override;
-    void EmitRemapped(unsigned id, bool press) override;
+    std::optional<unsigned> LendKey(char32_t ch) override;
+    void EmitLentKey(unsigned id, bool press) override;
 
 private:
     void TakeServerNotifications();
