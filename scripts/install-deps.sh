@@ -18,6 +18,7 @@ test_pkgs=(
   clang libclang-rt-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
   wine64 wine nsis zip x11-utils
+  devscripts wixl msitools
   xdotool strace valgrind procps python3 util-linux
 )
 

@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package build/linux/lantorvix_<version>_<arch>.deb (Debian 12, Ubuntu
-# LTS, Mint). Only the packaged programs are built; `cmake --build build/linux --target
-# package` does the same after building everything.
+# Builds the Debian package build/deb/lantorvix_<version>_<arch>.deb (Debian 12, Ubuntu LTS,
+# Mint) as Debian builds its packages: a Release tree of its own (build/deb/tree) with
+# dpkg-buildflags' hardening; only the packaged programs are built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh package
-cmake --preset linux >/dev/null
-cmake --build --preset linux --target lantorvix lantorvix-scanner-sim lantorvix-package-files
-cd build/linux
-cpack -G DEB
-rm -rf _CPack_Packages
-ls "$PWD"/lantorvix_*.deb
+packaging/linux/make_deb.sh build/deb/tree build/deb
+ls "$PWD"/build/deb/lantorvix_*.deb

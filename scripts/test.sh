@@ -11,8 +11,8 @@ jobs=$(nproc)
 
 echo "== Windows builds (MinGW-w64 x86_64 with its tests; i686 program) and their packages"
 scripts/build.sh mingw64
-scripts/build.sh mingw64 package-zip package-nsis
-scripts/build.sh mingw32 Lantorvix package-zip package-nsis
+scripts/build.sh mingw64 package-zip package-nsis package-msi
+scripts/build.sh mingw32 Lantorvix package-zip package-nsis package-msi
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer: unit and pseudo-terminal tests"
 scripts/build.sh asan
