@@ -39,6 +39,10 @@ struct ControlLayout {
 
 inline constexpr int kClientWidth = 337;
 inline constexpr int kClientHeight = 212;
+// The one line that says the scanner is awaited (shown only then), above the buttons.
+inline constexpr int kStatusLeft = 12;
+inline constexpr int kStatusTop = 166;
+inline constexpr int kStatusWidth = kClientWidth - 2 * kStatusLeft;
 inline constexpr int kLabelHeight = 13; // one line of "MS Sans Serif" 8 pt
 inline constexpr int kComboHeight = 21; // the closed drop-down list
 inline constexpr const char* kCaption = "Lantorvix - Beállítások";

@@ -92,9 +92,12 @@ int RunProgram(const ProgramParts& parts)
         keyboard = std::make_unique<UnavailableKeyboard>(e.what());
     }
 
+    const std::unique_ptr<DeviceIdentity> identity =
+        parts.createDeviceIdentity ? parts.createDeviceIdentity() : nullptr;
     TForm1 form({shell, parts.system, *keyboard,
                  [&] { return std::make_unique<TComPort>(nullptr, parts.createDevice(), &dispatcher); },
-                 codePage, parts.makerUrl, [&] { return parts.createDeviceWatch(dispatcher); }});
+                 codePage, parts.makerUrl, [&] { return parts.createDeviceWatch(dispatcher); },
+                 identity.get()});
     const Attachment attachment(shell, dispatcher, form);
     for (const std::string& failure : failures) {
         form.ShowGeneralError(failure);

@@ -3,6 +3,7 @@
 #include "app/system/system_services.h"
 #include "app/system/device_watch.h"
 #include "app/shell.h"
+#include "app/system/device_identity.h"
 #include "base/codepage.h"
 #include "keys/keyboard_platform.h"
 #include "serial/comm_device.h"
@@ -30,6 +31,9 @@ struct ProgramParts {
     std::string makerUrl;
     // Where the catalogues are looked up beside; empty: this program's own path.
     std::string executablePath = {};
+    // Tells the scanner from another device that takes its kernel name; none: any device at
+    // the name is taken for the scanner.
+    std::function<std::unique_ptr<DeviceIdentity>()> createDeviceIdentity = {};
 };
 
 // The program entry, in this order: the translation of the built-in messages, the port's

@@ -81,6 +81,8 @@ public:
     virtual int ItemCount(ComboBox box) const = 0;
     virtual std::string ItemText(ComboBox box, int index) const = 0;
     virtual void AddItem(ComboBox box, std::string_view text) = 0;
+    // Removes the items from index count on (the list's own leading items stay).
+    virtual void KeepItems(ComboBox box, int count) = 0;
     virtual int ItemIndex(ComboBox box) const = 0; // -1 when nothing is selected
     virtual void SetItemIndex(ComboBox box, int index) = 0;
 
@@ -93,6 +95,10 @@ public:
     virtual void RemoveTrayIcon() = 0;
     // Opens the tray menu ("Beállítások", separator, "Kilépés" bold default) at the mouse.
     virtual void PopupTrayMenu() = 0;
+    // The scanner's state where the user sees it. Empty: the icon and tool tip as described,
+    // no status line in the window. Otherwise the port is awaited: the icon looks greyed, and
+    // the tool tip and one line in the window say text.
+    virtual void SetPortStatus(std::string_view waitingText) = 0;
     // Whether the desktop shows tray icons now, asked each time. Without a tray (a Linux
     // desktop without a notification area) the window is the only way to reach the program,
     // and the form keeps it so. Win32: always true.

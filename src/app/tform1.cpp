@@ -36,7 +36,8 @@ std::optional<TBaudRate> PortBaudRate(int baudRate)
 TForm1::TForm1(Services services)
     : shell_(services.shell), system_(services.system), keyboard_(services.keyboard),
       createPort_(std::move(services.createPort)), codePage_(services.codePage),
-      makerUrl_(std::move(services.makerUrl)), title_(ApplicationTitle(system_.ExecutablePath()))
+      makerUrl_(std::move(services.makerUrl)), title_(ApplicationTitle(system_.ExecutablePath())),
+      deviceIdentity_(services.deviceIdentity), now_(std::move(services.now))
 {
     if (services.createDeviceWatch) {
         deviceWatch_ = services.createDeviceWatch();
@@ -86,7 +87,12 @@ void TForm1::OpenScannerPort()
     } catch (...) {
         shell_.MessageBox(texts::kPortOpenError, texts::kCaption, BoxKind::error);
         shell_.BringToForeground();
+        // The box said it; the scanner is still awaited and opened when it can be.
+        BackOff();
+        WaitForPort();
+        return;
     }
+    PortOpened();
 }
 
 void TForm1::ConfigureScannerPort()
@@ -133,7 +139,13 @@ bool TForm1::AnotherCopyStarted()
     return true;
 }
 
-void TForm1::FormShow() {}
+void TForm1::FormShow()
+{
+    // Ports that appeared since the list was filled can be chosen; a choice not yet applied
+    // stays while its port is there.
+    const int item = shell_.ItemIndex(ComboBox::cmbPort);
+    RefreshPortList(item > 0 ? shell_.ItemText(ComboBox::cmbPort, item) : comPort_->Port());
+}
 
 void TForm1::Belltsok1Click()
 {
@@ -186,6 +198,9 @@ void TForm1::btnOKClick()
     if (item > 0) {
         StopWaitingForPort(); // an explicit choice wins
         comPort_->Close();
+        portIdentity_.clear();
+        quickFailures_ = 0;
+        nextTry_ = {};
         appSettings_.PortName = shell_.ItemText(ComboBox::cmbPort, item);
         OpenScannerPort();
         if (Connected()) {

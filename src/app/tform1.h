@@ -3,10 +3,12 @@
 #include "app/app_settings.h"
 #include "app/modifier_guard.h"
 #include "app/shell.h"
+#include "app/system/device_identity.h"
 #include "app/system/device_watch.h"
 #include "app/system/system_services.h"
 #include "base/codepage.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -43,6 +45,11 @@ public:
         // The watch for a port that went away or is not there yet; without one, a lost port
         // is closed and stays closed.
         std::function<std::unique_ptr<DeviceWatch>()> createDeviceWatch;
+        // Tells the scanner from another device that takes its kernel name; without one, any
+        // device at the port's name is the scanner.
+        DeviceIdentity* deviceIdentity = nullptr;
+        // The clock the back-off between tries reads; the steady clock when empty.
+        std::function<std::chrono::steady_clock::time_point()> now = {};
     };
 
     explicit TForm1(Services services);
@@ -108,12 +115,23 @@ public:
     bool Terminated() const { return terminated_; }
 
 private:
+    using TimePoint = std::chrono::steady_clock::time_point;
+
     // The port object takes the scanner's settings and handlers, without opening.
     void ConfigureScannerPort();
     // Closes the settings window as the program's own act (not the user's close request).
     void CloseSettingsWindow();
     void WaitForPort();
     void StopWaitingForPort();
+    // The port just opened: the list shows it, the status is the described one, and the
+    // device behind it is remembered.
+    void PortOpened();
+    // A try that failed or a device lost soon after opening: the next try waits longer.
+    void BackOff();
+    // Rebuilds the Port list from the machine's ports and selects the item named selected
+    // ("NINCS" when it is not listed).
+    void RefreshPortList(const std::string& selected);
+    TimePoint Now() const;
     void ExtractCodes();
     // Types one code; the failure message when the key sender raised one.
     std::optional<std::string> TypeCode(const std::string& text);
@@ -133,6 +151,14 @@ private:
 
     std::unique_ptr<TComPort> comPort_;
     std::unique_ptr<DeviceWatch> deviceWatch_;
+    DeviceIdentity* deviceIdentity_;
+    std::function<TimePoint()> now_;
+    // The device that was open at the port (empty: not known), so that another one taking
+    // its kernel name is not opened, and the same one is found under a new name.
+    std::string portIdentity_;
+    std::optional<TimePoint> openedAt_;
+    TimePoint nextTry_{};
+    int quickFailures_ = 0;
     AppSettings appSettings_;
     std::string scanBuffer_;
     bool scanTimedOut_ = false;

@@ -84,12 +84,20 @@ void TForm1::SyncAutoRun(bool write)
 
 void TForm1::FillPortList()
 {
+    RefreshPortList(comPort_->Port());
+}
+
+void TForm1::RefreshPortList(const std::string& selected)
+{
+    shell_.KeepItems(ComboBox::cmbPort, static_cast<int>(std::size(settings::kPortItems)));
+    int index = 0;
     for (const auto& port : system_.SerialPorts(comPort_->Port())) {
         shell_.AddItem(ComboBox::cmbPort, port.portName);
-        if (ascii::EqualIgnoringCase(port.portName, comPort_->Port())) {
-            shell_.SetItemIndex(ComboBox::cmbPort, shell_.ItemCount(ComboBox::cmbPort) - 1);
+        if (ascii::EqualIgnoringCase(port.portName, selected)) {
+            index = shell_.ItemCount(ComboBox::cmbPort) - 1;
         }
     }
+    shell_.SetItemIndex(ComboBox::cmbPort, index);
 }
 
 std::string TForm1::SettingsFileName() const

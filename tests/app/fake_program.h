@@ -5,12 +5,15 @@
 #include "serial/com_port.h"
 #include "serial/main_thread_dispatcher.h"
 #include "support/fake_comm_device.h"
+#include "support/fake_device_identity.h"
 #include "support/fake_device_watch.h"
 #include "support/fake_shell.h"
 #include "support/recording_keyboard.h"
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -55,7 +58,8 @@ public:
                                  auto w = std::make_unique<FakeDeviceWatch>();
                                  watch = w.get();
                                  return w;
-                             }});
+                             },
+                             &identity, [this] { return clock.value_or(std::chrono::steady_clock::now()); }});
         shell.Attach(form.get());
     }
 
@@ -85,6 +89,9 @@ public:
     RecordingKeyboard keyboard;
     FakeCommDevice* device = nullptr;
     FakeDeviceWatch* watch = nullptr;
+    FakeDeviceIdentity identity;
+    // The time the form reads, when a test moves it on by hand; otherwise the steady clock.
+    std::optional<std::chrono::steady_clock::time_point> clock;
     std::unique_ptr<TForm1> form;
 };
 

@@ -20,6 +20,7 @@ protected:
     {
         system.ports = {{"/sys/devices/platform/serial8250/tty/ttyS0", "COM1"},
                         {"/sys/devices/platform/usb1/ttyUSB0", "COM3"}};
+        clock = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
     }
 
     void WriteIni(const std::string& text) { std::ofstream(system.settingsFile, std::ios::binary) << text; }

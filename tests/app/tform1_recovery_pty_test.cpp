@@ -24,10 +24,10 @@ using Clock = std::chrono::steady_clock;
 
 const std::string kScanner = "[SCANNER]\nStopString=ENTER\n[PROGRAM]\nAddedString=ENTER\n";
 
-// Whether this process holds a descriptor on the device at path.
-bool HoldsFdOn(const std::string& path)
+// Whether this process holds a descriptor on the device with that number.
+bool HoldsFdOn(dev_t device)
 {
-    return ProcessHoldsOpen("self", path);
+    return ProcessHoldsDevice("self", device);
 }
 
 class RecoveryPty : public ::testing::Test, protected FakeProgram {
@@ -36,6 +36,7 @@ protected:
         : FakeProgram(TestTempPath("lantorvix-recovery-"), CodePage::cp1252, nullptr,
                       {[] { return CreateCommDevice(); }, CreateDeviceWatch})
     {
+        clock = Clock::now();
         std::ofstream(system.settingsFile, std::ios::binary)
             << "[PORT]\nPortNum=NINCS\nPortName=" << link.string() << "\nBaudRate=9600\n"
             << kScanner;
@@ -75,8 +76,9 @@ TEST_F(RecoveryPty, FiveUnplugsInACodeEachComeBackAtTheSamePathAndTheNextScanIsT
         SCOPED_TRACE("cycle " + std::to_string(cycle));
         pty->Write("12345"); // the cable comes out in the middle of a code
         ASSERT_TRUE(Serve([&] { return form->ScanBuffer() == "12345"; }));
-        const std::string old = pty->SlavePath();
+        const dev_t old = DeviceNumber(pty->SlavePath());
         ASSERT_TRUE(HoldsFdOn(old));
+        *clock += 2s; // the scanner was in use for a while: no back-off
 
         const auto hangUp = Clock::now();
         pty->CloseMaster();
@@ -100,6 +102,40 @@ TEST_F(RecoveryPty, FiveUnplugsInACodeEachComeBackAtTheSamePathAndTheNextScanIsT
     }
     EXPECT_FALSE(form->WaitingForPort());
     EXPECT_TRUE(shell.boxes.empty());
+}
+
+// A box open in the middle of a reception holds up the port's event thread; the vanished tty
+// must still be let go at once, or the returning adapter gets a new name.
+TEST_F(RecoveryPty, DeviceLostWhileABoxIsOpenInAReceptionIsLetGoAtOnce)
+{
+    auto pty = std::make_unique<PtyPair>();
+    PointLinkAt(pty->SlavePath());
+    system.ports = {{link.string(), link.string()}};
+    form->FormCreate();
+    ASSERT_TRUE(form->Connected());
+    *clock += 2s;
+    const dev_t old = DeviceNumber(pty->SlavePath());
+    bool letGoInTheBox = false;
+    shell.onBox = [&](const FakeShell::Box&) {
+        const auto hangUp = Clock::now();
+        pty->CloseMaster();
+        // The box's own loop serves the program meanwhile.
+        letGoInTheBox = Serve([&] { return !form->Connected() && !HoldsFdOn(old); });
+        const auto after = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - hangUp);
+        std::cout << "old tty let go " << after.count() / 1000.0 << " ms after the hang-up, box open\n";
+        EXPECT_LT(after, 1s);
+        fs::remove(link);
+    };
+    pty->Write("{ENTER x}\r\n"); // a count that is no number: the general error box
+    ASSERT_TRUE(Serve([&] { return !shell.boxes.empty(); }));
+    EXPECT_TRUE(letGoInTheBox) << "the vanished tty was held while the box was open";
+    shell.onBox = nullptr;
+
+    pty = std::make_unique<PtyPair>();
+    PointLinkAt(pty->SlavePath());
+    ASSERT_TRUE(Serve([&] { return form->Connected(); })) << "not opened again";
+    pty->Write("B7\r\n");
+    EXPECT_TRUE(TypedBecomes("B7\n")) << keyboard.TypedText();
 }
 
 TEST_F(RecoveryPty, PortAbsentAtStartUpInAFolderNotYetMadeOpensWhenItAppears)

@@ -9,6 +9,7 @@
 #include "../app/e2e/x_probe.h"
 
 #include "support/file_bytes.h"
+#include "support/process_fds.h"
 #include "support/pty_pair.h"
 #include "support/test_temp_path.h"
 #include "support/wait_until.h"
@@ -143,7 +144,13 @@ protected:
     {
         const auto window = OpenSettingsFromTray(probe);
         ASSERT_TRUE(window);
-        const auto g = probe.Geometry(*window);
+        ClickApply(*window);
+    }
+
+    // "Alkalmaz" in the settings window shown already.
+    void ClickApply(XProbe::Window window)
+    {
+        const auto g = probe.Geometry(window);
         probe.MoveTo(g.x + 88 + 35, g.y + 184 + 12);
         probe.Click(1);
     }
@@ -200,6 +207,55 @@ TEST_F(ProgramFaults, ScannerPluggedInAfterStartUpIsOpenedByItself)
     fs::create_symlink(pty.SlavePath(), link);
     EXPECT_EQ(AwaitScan(pty, "E5"), "E5<ENTER>");
     EXPECT_TRUE(Boxes().empty()) << Boxes().front();
+}
+
+// Autostart before the scanner, then "Alkalmaz" untouched (say, to tick autostart): the port
+// the program opened by itself is the one selected, so nothing is asked and it stays open.
+TEST_F(ProgramFaults, ApplyAfterTheScannerOpenedByItselfKeepsItWithoutAQuestion)
+{
+    const fs::path link = folder / "scanner";
+    WriteIni(link.string(), kScanner);
+    StartProgram();
+    const auto window = probe.WaitForWindowNamed(kWindowTitle, 10s);
+    ASSERT_TRUE(window) << "the window is not shown without a port";
+    PtyPair pty;
+    fs::create_symlink(pty.SlavePath(), link);
+    ASSERT_TRUE(pty.AwaitOpenBy(app->Pid())) << "not opened by itself";
+
+    ClickApply(*window);
+    ASSERT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kWindowTitle).empty() || !Boxes().empty(); }, 10s));
+    EXPECT_TRUE(Boxes().empty()) << Boxes().front();
+    EXPECT_NE(ReadBytes(folder / "work" / "Lantorvix.ini").find("PortName=" + link.string() + "\n"),
+              std::string::npos)
+        << ReadBytes(folder / "work" / "Lantorvix.ini");
+    EXPECT_TRUE(ScanArrives(pty, "F6"));
+}
+
+// The scanner is out when "Alkalmaz" is pressed with its port still selected: the open error
+// box as always, and the scanner is still opened when it is plugged back.
+TEST_F(ProgramFaults, ApplyWhileTheScannerIsOutStillOpensItWhenItIsBack)
+{
+    auto first = std::make_unique<PtyPair>();
+    const fs::path link = folder / "scanner";
+    fs::create_symlink(first->SlavePath(), link);
+    WriteIni(link.string(), kScanner);
+    StartProgram();
+    ASSERT_EQ(FirstScan(*first, "A1"), "A1<ENTER>");
+    ASSERT_TRUE(OpenSettingsFromTray(probe)); // the port selected in the window
+
+    const dev_t old = DeviceNumber(first->SlavePath());
+    first->CloseMaster();
+    fs::remove(link);
+    ASSERT_TRUE(WaitUntil([&] { return !ProcessHoldsDevice(app->Pid(), old); }, 10s))
+        << "the lost tty is held";
+    Apply();
+    ExpectBox("Lantorvix", "Hiba a port nyitásakor!");
+
+    PtyPair second;
+    fs::create_symlink(second.SlavePath(), link);
+    EXPECT_TRUE(second.AwaitOpenBy(app->Pid())) << "the wait ended with the box";
+    EXPECT_TRUE(ScanArrives(second, "G7"));
+    EXPECT_EQ(Boxes().size(), 1u);
 }
 
 class ReadOnlyFaults : public ProgramFaults, public ::testing::WithParamInterface<bool> {};

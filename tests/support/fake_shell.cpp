@@ -125,6 +125,17 @@ void FakeShell::AddItem(ComboBox box, std::string_view text)
     items[At(box)].emplace_back(text);
 }
 
+void FakeShell::KeepItems(ComboBox box, int count)
+{
+    auto& list = items[At(box)];
+    if (count < static_cast<int>(list.size())) {
+        list.resize(static_cast<std::size_t>(count));
+    }
+    if (itemIndex[At(box)] >= count) {
+        itemIndex[At(box)] = -1;
+    }
+}
+
 int FakeShell::ItemIndex(ComboBox box) const
 {
     return itemIndex[At(box)];
@@ -161,6 +172,11 @@ void FakeShell::RemoveTrayIcon()
 void FakeShell::PopupTrayMenu()
 {
     calls.emplace_back("tray menu");
+}
+
+void FakeShell::SetPortStatus(std::string_view waitingText)
+{
+    portStatus = waitingText;
 }
 
 BoxAnswer FakeShell::MessageBox(std::string_view text, std::string_view caption, BoxKind kind)

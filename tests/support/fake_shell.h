@@ -48,6 +48,7 @@ public:
     bool trayAvailable = true;
     bool runningCopyShows = false; // what another copy answers a second start
     bool timer = false;
+    std::string portStatus; // the waiting text shown; empty: the described look
     bool terminated = false;
     std::array<std::vector<std::string>, 4> items;
     std::array<int, 4> itemIndex{};
@@ -72,6 +73,7 @@ public:
     int ItemCount(ComboBox box) const override;
     std::string ItemText(ComboBox box, int index) const override;
     void AddItem(ComboBox box, std::string_view text) override;
+    void KeepItems(ComboBox box, int count) override;
     int ItemIndex(ComboBox box) const override;
     void SetItemIndex(ComboBox box, int index) override;
     bool Checked(CheckBox box) const override;
@@ -79,6 +81,7 @@ public:
     bool AddTrayIcon() override;
     void RemoveTrayIcon() override;
     void PopupTrayMenu() override;
+    void SetPortStatus(std::string_view waitingText) override;
     bool TrayAvailable() const override { return trayAvailable; }
     bool ShowRunningCopy() override { return runningCopyShows; }
     BoxAnswer MessageBox(std::string_view text, std::string_view caption, BoxKind kind) override;

@@ -5,6 +5,7 @@
 #include "app/qt/qt_shell.h"
 #include "app/qt/qt_waker.h"
 #include "app/system/device_watch.h"
+#include "app/system/posix/sysfs_device_identity.h"
 #include "app/system/system_services.h"
 #include "keys/linux_keyboard.h"
 
@@ -24,6 +25,13 @@ int main(int argc, char** argv)
         options.messageBox = std::move(showBox);
         return CreateLinuxKeyboard(std::move(options));
     };
-    return RunProgram({*shell, *system, [](MainThreadDispatcher& d) { return std::make_unique<QtWaker>(d); },
-                       keyboard, CreateCommDevice, CreateDeviceWatch, LANTORVIX_MAKER_URL});
+    return RunProgram({*shell,
+                       *system,
+                       [](MainThreadDispatcher& d) { return std::make_unique<QtWaker>(d); },
+                       keyboard,
+                       CreateCommDevice,
+                       CreateDeviceWatch,
+                       LANTORVIX_MAKER_URL,
+                       {},
+                       [] { return std::make_unique<SysfsDeviceIdentity>(); }});
 }

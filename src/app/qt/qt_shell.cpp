@@ -9,6 +9,7 @@
 #include "base/scoped_flag.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCursor>
 #include <QDesktopServices>
@@ -80,7 +81,18 @@ public:
     void AddItem(ComboBox box, std::string_view text) override
     {
         ScopedFlag scope(programmatic_);
-        window_.Combo(box)->addItem(FromUtf8(text));
+        QComboBox* combo = window_.Combo(box);
+        combo->addItem(FromUtf8(text));
+        // Long device names (/dev/serial/by-id/...) show whole in the open list.
+        combo->view()->setMinimumWidth(combo->view()->sizeHintForColumn(0));
+    }
+    void KeepItems(ComboBox box, int count) override
+    {
+        ScopedFlag scope(programmatic_);
+        QComboBox* combo = window_.Combo(box);
+        while (combo->count() > count) {
+            combo->removeItem(combo->count() - 1);
+        }
     }
     int ItemIndex(ComboBox box) const override { return window_.Combo(box)->currentIndex(); }
     void SetItemIndex(ComboBox box, int index) override
@@ -102,6 +114,18 @@ public:
     }
     void RemoveTrayIcon() override { tray_.hide(); }
     void PopupTrayMenu() override { menu_.popup(QCursor::pos()); }
+    void SetPortStatus(std::string_view waitingText) override
+    {
+        const QString text = FromUtf8(waitingText);
+        if (text.isEmpty()) {
+            tray_.setIcon(ApplicationIcon());
+            tray_.setToolTip(QStringLiteral("Lantorvix"));
+        } else {
+            tray_.setIcon(QIcon(ApplicationIcon().pixmap(64, QIcon::Disabled)));
+            tray_.setToolTip(text);
+        }
+        window_.SetStatusLine(text);
+    }
     bool TrayAvailable() const override { return TraylessDesktop::TrayAvailable(); }
     bool ShowRunningCopy() override { return TraylessDesktop::AskRunningCopyToShow(); }
 

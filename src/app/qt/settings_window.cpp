@@ -146,6 +146,17 @@ SettingsWindow::SettingsWindow()
         setTabOrder(tabOrder[i], tabOrder[i + 1]);
     }
     Control(cid::Image1)->installEventFilter(this);
+    statusLine_ = new QLabel(this);
+    statusLine_->setObjectName(QStringLiteral("StatusLine"));
+    statusLine_->setGeometry(kStatusLeft, kStatusTop, kStatusWidth, kLabelHeight + 2);
+    statusLine_->hide();
+}
+
+void SettingsWindow::SetStatusLine(const QString& text)
+{
+    statusLine_->setText(text);
+    statusLine_->setToolTip(text);
+    statusLine_->setVisible(!text.isEmpty());
 }
 
 QWidget* SettingsWindow::Control(int id) const

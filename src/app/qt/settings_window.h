@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QWidget>
 
 #include <functional>
@@ -23,6 +24,8 @@ public:
     QWidget* Control(int id) const;
     QComboBox* Combo(ComboBox box) const;
     QCheckBox* Check(CheckBox box) const;
+    // The waiting line ("StatusLine"): hidden when text is empty.
+    void SetStatusLine(const QString& text);
 
     // Called for every close request (title bar, Alt+F4, close()); the request is refused
     // unless it returns true.
@@ -40,6 +43,7 @@ protected:
 
 private:
     std::map<int, QWidget*> controls_;
+    QLabel* statusLine_ = nullptr;
     bool centred_ = false;
 };
 

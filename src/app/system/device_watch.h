@@ -25,8 +25,14 @@ public:
     // absolute path); replaces any earlier watch. chance runs whenever the port may be back:
     // a change at its name, a device arrival, or the retry tick while it is away.
     virtual void Watch(const std::string& portName, std::function<void()> chance) = 0;
-    // Ends the watch; does nothing when none runs.
+    // While the port is open: removed runs when the system reports the port's device gone
+    // (Windows: its removal notice), before the driver fails the port's pending wait. Where
+    // the port itself reports the loss at once (Linux: the hang-up), nothing is watched.
+    // Watch and WatchRemoval replace each other.
+    virtual void WatchRemoval(const std::string& portName, std::function<void()> removed) = 0;
+    // Ends the watch, or the removal watch; does nothing when none runs.
     virtual void Stop() = 0;
+    // True while waiting for the port to come back (not for a removal watch).
     virtual bool Watching() const = 0;
 };
 

@@ -141,6 +141,21 @@ MainWindow::~MainWindow()
     DeleteObject(boldFont_);
 }
 
+void MainWindow::SetStatusLine(const std::wstring& text)
+{
+    if (statusLine_ == nullptr) {
+        statusLine_ =
+            CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, kStatusLeft,
+                            kStatusTop, kStatusWidth, kLabelHeight + 2, hwnd_, nullptr, instance_, nullptr);
+        if (statusLine_ == nullptr) {
+            return;
+        }
+        SendMessageW(statusLine_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    }
+    SetWindowTextW(statusLine_, text.c_str());
+    ::ShowWindow(statusLine_, text.empty() ? SW_HIDE : SW_SHOWNA);
+}
+
 void MainWindow::CreateControls()
 {
     for (const ControlLayout& c : FormControls()) {

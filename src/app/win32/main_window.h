@@ -6,6 +6,7 @@
 
 #include <exception>
 #include <memory>
+#include <string>
 
 namespace lantorvix::win32 {
 
@@ -55,6 +56,9 @@ public:
     void Hide();
     bool Visible() const;
 
+    // The line that says the scanner is awaited; hidden when text is empty.
+    void SetStatusLine(const std::wstring& text);
+
     // Timer1: 1000 ms, repeating. Starting a running timer leaves its interval alone.
     void SetTimerRunning(bool running);
     bool TimerRunning() const { return timerRunning_; }
@@ -76,6 +80,7 @@ private:
     HWND hwnd_ = nullptr;
     HWND tooltip_ = nullptr;
     HWND lastFocus_ = nullptr;
+    HWND statusLine_ = nullptr;
     HICON bigIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
     HICON logo_ = nullptr;

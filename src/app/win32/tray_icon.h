@@ -5,6 +5,8 @@
 
 #include <shellapi.h>
 
+#include <string_view>
+
 namespace lantorvix::win32 {
 
 // The notification-area icon: one NOTIFYICONDATAA record (8-bit form; the tool tip is plain
@@ -29,11 +31,27 @@ public:
     // NIM_DELETE with the same record; does nothing when not added.
     void Remove();
     bool Added() const { return added_; }
+    // The icon and tool tip (UTF-8, shortened to what the record holds); NIM_MODIFY when
+    // the icon is shown, else kept for the next Add.
+    void SetLook(HICON icon, std::string_view tip);
     const NOTIFYICONDATAA& Record() const { return data_; }
 
 private:
     NOTIFYICONDATAA data_{};
     bool added_ = false;
+};
+
+// A grey copy of an icon (same size and mask), owned; null when it could not be made.
+class GreyedIcon {
+public:
+    explicit GreyedIcon(HICON icon);
+    ~GreyedIcon();
+    GreyedIcon(const GreyedIcon&) = delete;
+    GreyedIcon& operator=(const GreyedIcon&) = delete;
+    HICON Handle() const { return icon_; }
+
+private:
+    HICON icon_ = nullptr;
 };
 
 // The click a mouse message over the icon stands for: WM_LBUTTONDBLCLK (515) and

@@ -21,7 +21,7 @@ namespace {
 class Win32Shell final : public Shell, private MainWindowEvents {
 public:
     explicit Win32Shell(HINSTANCE instance)
-        : window_(instance, *this), tray_(window_.Handle(), window_.Icon())
+        : window_(instance, *this), tray_(window_.Handle(), window_.Icon()), greyIcon_(window_.Icon())
     {}
 
     void Attach(TForm1* form) override { form_ = form; }
@@ -40,6 +40,12 @@ public:
     void AddItem(ComboBox box, std::string_view text) override
     {
         SendMessageW(Combo(box), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
+    }
+    void KeepItems(ComboBox box, int count) override
+    {
+        while (ItemCount(box) > count) {
+            SendMessageW(Combo(box), CB_DELETESTRING, static_cast<WPARAM>(ItemCount(box) - 1), 0);
+        }
     }
     int ItemIndex(ComboBox box) const override
     {
@@ -62,6 +68,13 @@ public:
     bool AddTrayIcon() override { return tray_.Add(); }
     void RemoveTrayIcon() override { tray_.Remove(); }
     void PopupTrayMenu() override;
+    void SetPortStatus(std::string_view waitingText) override
+    {
+        const bool waiting = !waitingText.empty();
+        HICON icon = waiting && greyIcon_.Handle() != nullptr ? greyIcon_.Handle() : window_.Icon();
+        tray_.SetLook(icon, waiting ? waitingText : "Lantorvix");
+        window_.SetStatusLine(Widen(waitingText));
+    }
     bool TrayAvailable() const override { return true; }
     bool ShowRunningCopy() override { return false; }
 
@@ -107,6 +120,7 @@ private:
     TForm1* form_ = nullptr;
     MainWindow window_;
     TrayIcon tray_;
+    GreyedIcon greyIcon_;
     TrayMenu menu_;
     std::optional<POINT> menuPoint_; // the mouse position of the right click on the icon
     bool terminated_ = false;

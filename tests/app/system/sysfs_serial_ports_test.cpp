@@ -1,4 +1,5 @@
 #include "app/system/posix/posix_system_services.h"
+#include "app/system/posix/sysfs_device_identity.h"
 #include "app/system/posix/sysfs_serial_ports.h"
 
 #include "store/temp_dir.h"
@@ -39,6 +40,20 @@ public:
         fs::create_directory_symlink(fs::relative(ttyDir, root_ / "class" / "tty"),
                                      root_ / "class" / "tty" / name);
     }
+
+    // A USB device's attributes, as its folder under devices/ shows them.
+    void Usb(const std::string& devicePath, const std::string& vendor, const std::string& product,
+             const std::string& serial)
+    {
+        const fs::path folder = root_ / "devices" / devicePath;
+        fs::create_directories(folder);
+        test::WriteBytes((folder / "idVendor").string(), vendor + "\n");
+        test::WriteBytes((folder / "idProduct").string(), product + "\n");
+        if (!serial.empty()) {
+            test::WriteBytes((folder / "serial").string(), serial + "\n");
+        }
+    }
+    void Remove(const std::string& name) { fs::remove(root_ / "class" / "tty" / name); }
 
 private:
     fs::path root_;
@@ -103,6 +118,59 @@ TEST_F(SysfsPortsTest, ConfiguredCharacterDeviceByAbsolutePathIsListedToo)
          {regular, std::string("ttyS0"), std::string("/dev/absent-tty"), std::string()}) {
         EXPECT_EQ(Services().SerialPorts(configured).size(), 4u) << configured;
     }
+}
+
+TEST_F(SysfsPortsTest, UsbSerialDevicesAreListedByTheirStableNames)
+{
+    const fs::path dev = dir.Path() / "dev";
+    fs::create_directories(dev / "serial" / "by-id");
+    test::WriteBytes((dev / "ttyUSB0").string(), "");
+    fs::create_symlink("../../ttyUSB0",
+                       dev / "serial" / "by-id" / "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    PosixSystemPaths paths = PosixSystemPaths::FromEnvironment();
+    paths.sysfsRoot = dir.Path();
+    paths.devRoot = dev;
+    std::vector<std::string> names;
+    for (const auto& p : PosixSystemServices(paths).SerialPorts("")) {
+        names.push_back(p.portName);
+    }
+    const std::vector<std::string> expected = {
+        (dev / "serial" / "by-id" / "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0").string(), "ttyACM0",
+        "ttyS0", "TTYX9"};
+    EXPECT_EQ(names, expected);
+}
+
+// The scanner is told from another device by its USB identity, and found under a new name.
+TEST(SysfsIdentityTest, SameDeviceIsFoundUnderANewNameAndAnotherDeviceDiffers)
+{
+    test::TempDir dir;
+    FakeSysfs sysfs(dir.Path());
+    const std::string usb = "pci0000:00/0000:00:14.0/usb1/";
+    sysfs.Usb(usb + "1-2", "0403", "6001", "A50285BI");
+    sysfs.AddTty(usb + "1-2/1-2:1.0/ttyUSB0", "ttyUSB0", true);
+    sysfs.Usb(usb + "1-3", "067b", "2303", "");
+    sysfs.AddTty(usb + "1-3/1-3:1.0/ttyUSB1", "ttyUSB1", true);
+    sysfs.AddTty("platform/serial8250", "ttyS0", true, "4\n");
+    SysfsDeviceIdentity identity(dir.Path());
+
+    const std::string scanner = identity.Identify("ttyUSB0");
+    const std::string other = identity.Identify("ttyUSB1");
+    EXPECT_NE(scanner.find("A50285BI"), std::string::npos) << scanner;
+    EXPECT_NE(other.find("1-3"), std::string::npos) << "no serial number: the physical port tells " << other;
+    EXPECT_NE(scanner, other);
+    for (const char* none : {"ttyS0", "ttyUSB7", "/dev/ttyUSB0", ""}) {
+        EXPECT_EQ(identity.Identify(none), "") << none;
+    }
+
+    // Unplugged and back: the other device took ttyUSB0, the scanner came back as ttyUSB2.
+    sysfs.Remove("ttyUSB0");
+    sysfs.Remove("ttyUSB1");
+    sysfs.AddTty(usb + "1-3/1-3:1.0/ttyUSB0", "ttyUSB0", true);
+    sysfs.AddTty(usb + "1-2/1-2:1.0/ttyUSB2", "ttyUSB2", true);
+    EXPECT_EQ(identity.Identify("ttyUSB0"), other);
+    EXPECT_EQ(identity.FindPort(scanner), "ttyUSB2");
+    sysfs.Remove("ttyUSB2");
+    EXPECT_EQ(identity.FindPort(scanner), "");
 }
 
 TEST(SysfsPortsEmptyTest, MissingTreeGivesNoPorts)

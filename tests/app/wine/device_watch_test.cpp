@@ -51,3 +51,28 @@ TEST(Win32DeviceWatch, ArrivalOfTheWatchedPortAndTheRetryTickGiveChances)
 
 } // namespace
 } // namespace lantorvix
+
+namespace lantorvix {
+namespace {
+
+TEST(Win32DeviceWatch, RemovalOfTheOpenPortIsReportedOnce)
+{
+    win32::Win32DeviceWatch watch;
+    int removals = 0;
+    watch.WatchRemoval("COM5", [&] { ++removals; });
+    const HWND window = ::FindWindowA("LantorvixDeviceWatch", nullptr);
+    ASSERT_NE(window, nullptr);
+    SendPortNotice(window, DBT_DEVICEREMOVECOMPLETE, "COM7");
+    SendPortNotice(window, DBT_DEVICEARRIVAL, "COM5");
+    EXPECT_EQ(removals, 0);
+    EXPECT_FALSE(watch.Watching());
+    SendPortNotice(window, DBT_DEVICEREMOVECOMPLETE, "com5");
+    EXPECT_EQ(removals, 1);
+
+    watch.Stop();
+    SendPortNotice(window, DBT_DEVICEREMOVECOMPLETE, "COM5");
+    EXPECT_EQ(removals, 1) << "a removal after Stop";
+}
+
+} // namespace
+} // namespace lantorvix

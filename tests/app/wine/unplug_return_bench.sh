@@ -12,8 +12,18 @@ returns=${BENCH_RETURNS:-20}
 printf '[PORT]\r\nPortNum=5\r\n[PROGRAM]\r\nAddedString=ENTER\r\n' >"$e2e_app/Lantorvix.ini"
 start_program
 
-# Processes other than the simulator (which keeps its own terminal open) holding path open.
-holders() { find /proc/[0-9]*/fd -lname "$1" 2>/dev/null | grep -v "^/proc/$e2e_sim_pid/" || true; }
+# The device number (major:minor, hex) of the character device at path.
+device_number() { stat -L -c '%t:%T' "$1"; }
+# Processes other than the simulator (which keeps its own terminal open) holding a descriptor
+# on the device with that number. Each descriptor is stat'ed: its link text reads
+# "/dev/pts/N (deleted)" after the hang-up whether or not it is still held.
+# Only the program and the wine server (which holds its clients' files too) are looked at:
+# stat'ing every descriptor of the machine takes longer than the times measured.
+holders() {
+  local fds=()
+  for pid in $wine_pids; do fds+=(/proc/"$pid"/fd/*); done
+  stat -L -c '%n %t:%T' "${fds[@]}" 2>/dev/null | grep " $1\$" | grep -v "^/proc/$e2e_sim_pid/" || true
+}
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 # ms_until <command...>: milliseconds until the command succeeds, looking every 10 ms; -1
 # after 20 s.
@@ -30,14 +40,20 @@ ms_until() {
 held() { [ -n "$(holders "$1")" ]; }
 released() { [ -z "$(holders "$1")" ]; }
 
-[ "$(ms_until held "$e2e_pty")" -ge 0 ] || { echo "the program did not open COM5" >&2; exit 1; }
+wine_pids=
+find_wine_pids() { wine_pids=$( (grep -lxE 'wineserver|Lantorvix.exe' /proc/[0-9]*/comm 2>/dev/null || true) | cut -d/ -f3 | tr '\n' ' '); }
+opened_first() { find_wine_pids && held "$1"; }
+[ "$(ms_until opened_first "$(device_number "$e2e_pty")")" -ge 0 ] || { echo "the program did not open COM5" >&2; exit 1; }
+find_wine_pids # here, not in the measuring subshells
 closed=() back=()
 for ((i = 0; i < returns; ++i)); do
-  old=$e2e_pty
+  # A scanner in use for more than a second: a quicker loss counts as a failing device.
+  sleep 1.1
+  old=$(device_number "$e2e_pty")
   unplug_scanner
   closed+=("$(ms_until released "$old")")
   start_scanner
-  back+=("$(ms_until held "$e2e_pty")")
+  back+=("$(ms_until held "$(device_number "$e2e_pty")")")
 done
 
 # percentile <p> <values...>

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <poll.h>
+#include <string_view>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <system_error>
@@ -31,6 +32,28 @@ fs::path NearestFolder(const fs::path& path)
         dir = dir.parent_path();
     }
     return dir.empty() ? fs::path("/") : dir;
+}
+
+// "ttyUSB" for "ttyUSB0": the kernel gives a returning device a name of the same kind.
+std::string_view Stem(std::string_view name)
+{
+    while (!name.empty() && name.back() >= '0' && name.back() <= '9') {
+        name.remove_suffix(1);
+    }
+    return name;
+}
+
+// Reads every event waiting on a non-blocking inotify descriptor into onEvent.
+template <typename OnEvent> void ForEachEvent(int fd, OnEvent onEvent)
+{
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            onEvent(*event);
+        }
+    }
 }
 
 // One inotify descriptor with the watch on the folder nearest to the path.
@@ -70,25 +93,18 @@ public:
     bool Relevant()
     {
         bool relevant = false;
-        alignas(inotify_event) char buffer[4096];
-        for (;;) {
-            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-            if (n <= 0) {
-                return relevant;
+        ForEachEvent(fd_, [&](const inotify_event& event) {
+            if ((event.mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) != 0) {
+                wd_ = -1; // the folder went: watch the nearest one again
+                relevant = true;
+            } else if (folder_ != path_.parent_path()) {
+                relevant = true; // a folder above changed: the path's own may be back
+            } else if (event.len > 0 && (path_.filename() == event.name ||
+                                         Stem(path_.filename().native()) == Stem(event.name))) {
+                relevant = true; // the device, or one that may be it under a new number
             }
-            for (ssize_t at = 0; at < n;) {
-                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-                if ((event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) != 0) {
-                    wd_ = -1; // the folder went: watch the nearest one again
-                    relevant = true;
-                } else if (folder_ != path_.parent_path()) {
-                    relevant = true; // a folder above changed: the path's own may be back
-                } else if (event->len > 0 && path_.filename() == event->name) {
-                    relevant = true;
-                }
-            }
-        }
+        });
+        return relevant;
     }
 
 private:
@@ -96,6 +112,41 @@ private:
     const int fd_;
     int wd_ = -1;
     fs::path folder_;
+};
+
+// One inotify descriptor on the folder that holds a device node, for the node's removal.
+class RemovalWatch {
+public:
+    explicit RemovalWatch(const fs::path& node)
+        : name_(node.filename().string()), fd_(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK))
+    {
+        if (fd_ >= 0) {
+            ::inotify_add_watch(fd_, node.parent_path().c_str(), IN_DELETE | IN_MOVED_FROM | IN_ONLYDIR);
+        }
+    }
+    ~RemovalWatch()
+    {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    RemovalWatch(const RemovalWatch&) = delete;
+    RemovalWatch& operator=(const RemovalWatch&) = delete;
+
+    int Fd() const { return fd_; }
+
+    // Reads the events waiting; true when the node is among the removed.
+    bool Gone()
+    {
+        bool gone = false;
+        ForEachEvent(
+            fd_, [&](const inotify_event& event) { gone = gone || (event.len > 0 && name_ == event.name); });
+        return gone;
+    }
+
+private:
+    const std::string name_;
+    const int fd_;
 };
 
 } // namespace
@@ -118,36 +169,45 @@ InotifyDeviceWatch::~InotifyDeviceWatch()
     Stop();
 }
 
-void InotifyDeviceWatch::Watch(const std::string& portName, std::function<void()> chance)
+template <typename Body> void InotifyDeviceWatch::Start(std::function<void()> call, Body body)
 {
     Stop();
     shared_ = std::make_shared<Shared>();
-    shared_->chance = std::move(chance);
+    shared_->chance = std::move(call);
     stopFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (stopFd_ < 0) {
         shared_.reset();
         throw std::system_error(errno, std::generic_category(), "eventfd for the device watch");
     }
+    thread_ =
+        std::thread([shared = shared_, &dispatcher = dispatcher_, stopFd = stopFd_,
+                     body = std::move(body)]() mutable { body(stopFd, [&] { Post(dispatcher, shared); }); });
+}
+
+void InotifyDeviceWatch::Post(MainThreadDispatcher& dispatcher, const std::shared_ptr<Shared>& shared)
+{
+    if (shared->queued.exchange(true)) {
+        return; // one already waits for the main thread
+    }
+    dispatcher.Post([shared] {
+        shared->queued = false;
+        if (shared->active && shared->chance) {
+            const auto call = shared->chance; // it may end this watch
+            call();
+        }
+    });
+}
+
+void InotifyDeviceWatch::Watch(const std::string& portName, std::function<void()> chance)
+{
     const fs::path path = PosixDeviceName(portName);
     // Watched before this returns: a device that comes back at once is not missed.
-    auto folderWatch = std::make_unique<FolderWatch>(path);
+    auto folderWatch = std::make_shared<FolderWatch>(path);
     std::error_code error;
     const bool there = fs::exists(path, error);
-    thread_ = std::thread([shared = shared_, &dispatcher = dispatcher_, stopFd = stopFd_,
-                           watching = std::move(folderWatch), path, there] {
+    removalOnly_ = false;
+    Start(std::move(chance), [watching = std::move(folderWatch), path, there](int stopFd, auto post) {
         FolderWatch& folder = *watching;
-        auto post = [&] {
-            if (shared->queued.exchange(true)) {
-                return; // one already waits for the main thread
-            }
-            dispatcher.Post([shared] {
-                shared->queued = false;
-                if (shared->active && shared->chance) {
-                    const auto call = shared->chance; // it may end this watch
-                    call();
-                }
-            });
-        };
         if (there) {
             post(); // back already, before the watch began
         }
@@ -177,6 +237,34 @@ void InotifyDeviceWatch::Watch(const std::string& portName, std::function<void()
             if (maybeBack) {
                 folder.Rewatch();
                 post();
+            }
+        }
+    });
+}
+
+void InotifyDeviceWatch::WatchRemoval(const std::string& portName, std::function<void()> removed)
+{
+    std::error_code error;
+    // The node itself, also when the port is named by a link (/dev/serial/by-id/...).
+    const fs::path node = fs::canonical(PosixDeviceName(portName), error);
+    if (error) {
+        Stop();
+        return;
+    }
+    auto removal = std::make_shared<RemovalWatch>(node);
+    removalOnly_ = true;
+    Start(std::move(removed), [removal](int stopFd, auto post) {
+        for (;;) {
+            pollfd fds[2] = {{stopFd, POLLIN, 0}, {removal->Fd(), POLLIN, 0}};
+            if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
+                return;
+            }
+            if ((fds[0].revents & POLLIN) != 0) {
+                return;
+            }
+            if ((fds[1].revents & POLLIN) != 0 && removal->Gone()) {
+                post();
+                return;
             }
         }
     });

@@ -7,6 +7,7 @@
 #include "store/atomic_file.h"
 #include "store/store_text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -157,6 +158,7 @@ PosixSystemPaths PosixSystemPaths::FromEnvironment()
     paths.autostartDir =
         (first.empty() || first.front() != '/' ? fs::path("/etc/xdg") : fs::path(first)) / "autostart";
     paths.sysfsRoot = "/sys";
+    paths.devRoot = "/dev";
     paths.workingDir = ".";
     paths.configHome = AbsoluteFromEnv("XDG_CONFIG_HOME");
     if (paths.configHome.empty()) {
@@ -209,10 +211,12 @@ std::unique_ptr<AutostartStore> PosixSystemServices::OpenAutostart(AutostartAcce
 
 std::vector<SerialPortEntry> PosixSystemServices::EnumerateSerialPorts(std::string_view configuredPort)
 {
-    auto ports = ListSysfsSerialPorts(paths_.sysfsRoot);
+    auto ports = ListSysfsSerialPorts(paths_.sysfsRoot, paths_.devRoot);
     struct stat st {};
     const std::string configured(configuredPort);
-    if (!configured.empty() && configured.front() == '/' && ::stat(configured.c_str(), &st) == 0 &&
+    const bool listed = std::any_of(ports.begin(), ports.end(),
+                                    [&](const SerialPortEntry& port) { return port.portName == configured; });
+    if (!listed && !configured.empty() && configured.front() == '/' && ::stat(configured.c_str(), &st) == 0 &&
         S_ISCHR(st.st_mode)) {
         ports.push_back({configured, configured});
     }

@@ -11,6 +11,7 @@ struct PosixSystemPaths {
     std::filesystem::path runtimeDir;   // lock files: $XDG_RUNTIME_DIR, else the temp dir
     std::filesystem::path autostartDir; // first of $XDG_CONFIG_DIRS (default /etc/xdg) + /autostart
     std::filesystem::path sysfsRoot;    // /sys
+    std::filesystem::path devRoot;      // /dev: device nodes and their serial/by-id names
     std::filesystem::path workingDir;   // "." : the settings file is looked for here first
     std::filesystem::path configHome;   // $XDG_CONFIG_HOME, else ~/.config
     std::filesystem::path selfExe;      // /proc/self/exe

@@ -3,6 +3,8 @@
 #include "store/atomic_file.h"
 #include "store/store_text.h"
 
+#include <map>
+
 namespace lantorvix {
 
 namespace fs = std::filesystem;
@@ -28,8 +30,20 @@ bool NoUartBehind(const fs::path& entry)
 }
 } // namespace
 
-std::vector<SerialPortEntry> ListSysfsSerialPorts(const fs::path& sysfsRoot)
+std::vector<SerialPortEntry> ListSysfsSerialPorts(const fs::path& sysfsRoot, const fs::path& devRoot)
 {
+    // The stable names udev gives USB serial devices, by the kernel name they point at.
+    std::map<std::string, std::string> stableNames;
+    std::error_code byIdEc;
+    const fs::path realDev = fs::weakly_canonical(devRoot, byIdEc);
+    for (fs::directory_iterator it(devRoot / "serial" / "by-id", byIdEc), end; !byIdEc && it != end;
+         it.increment(byIdEc)) {
+        std::error_code linkEc;
+        const fs::path target = fs::canonical(it->path(), linkEc);
+        if (!linkEc && target.parent_path() == realDev) {
+            stableNames[target.filename().string()] = it->path().string();
+        }
+    }
     std::vector<SerialPortEntry> ports;
     std::error_code ec;
     const fs::path classDir = sysfsRoot / "class" / "tty";
@@ -39,7 +53,9 @@ std::vector<SerialPortEntry> ListSysfsSerialPorts(const fs::path& sysfsRoot)
         if (!fs::exists(fs::symlink_status(entry / "device", linkEc)) || NoUartBehind(entry)) {
             continue;
         }
-        ports.push_back({SysfsName(sysfsRoot, entry), entry.filename().string()});
+        const std::string name = entry.filename().string();
+        const auto stable = stableNames.find(name);
+        ports.push_back({SysfsName(sysfsRoot, entry), stable != stableNames.end() ? stable->second : name});
     }
     return ports;
 }

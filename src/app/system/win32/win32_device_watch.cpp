@@ -49,13 +49,22 @@ Win32DeviceWatch::~Win32DeviceWatch()
 
 void Win32DeviceWatch::Watch(const std::string& portName, std::function<void()> chance)
 {
+    removed_ = nullptr;
     portName_ = portName;
     chance_ = std::move(chance);
     ::SetTimer(window_, kRetryTimer, kRetryMs, nullptr);
 }
 
+void Win32DeviceWatch::WatchRemoval(const std::string& portName, std::function<void()> removed)
+{
+    Stop();
+    portName_ = portName;
+    removed_ = std::move(removed);
+}
+
 void Win32DeviceWatch::Stop()
 {
+    removed_ = nullptr;
     if (!chance_) {
         return;
     }
@@ -78,11 +87,17 @@ LRESULT CALLBACK Win32DeviceWatch::WindowProc(HWND window, UINT message, WPARAM 
         self->Chance();
         return 0;
     }
-    if (self != nullptr && message == WM_DEVICECHANGE && wParam == DBT_DEVICEARRIVAL && lParam != 0) {
+    if (self != nullptr && message == WM_DEVICECHANGE &&
+        (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) && lParam != 0) {
         const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
         if (header->dbch_devicetype == DBT_DEVTYP_PORT &&
             SameName(reinterpret_cast<const DEV_BROADCAST_PORT_A*>(header)->dbcp_name, self->portName_)) {
-            self->Chance();
+            if (wParam == DBT_DEVICEARRIVAL) {
+                self->Chance();
+            } else if (self->removed_) {
+                const auto removed = self->removed_; // it ends this watch
+                removed();
+            }
         }
         return TRUE;
     }

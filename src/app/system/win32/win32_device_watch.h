@@ -20,6 +20,7 @@ public:
     Win32DeviceWatch& operator=(const Win32DeviceWatch&) = delete;
 
     void Watch(const std::string& portName, std::function<void()> chance) override;
+    void WatchRemoval(const std::string& portName, std::function<void()> removed) override;
     void Stop() override;
     bool Watching() const override { return static_cast<bool>(chance_); }
 
@@ -30,6 +31,7 @@ private:
     HWND window_ = nullptr;
     std::string portName_;
     std::function<void()> chance_;
+    std::function<void()> removed_;
 };
 
 } // namespace lantorvix::win32
