@@ -10,10 +10,12 @@ run_pkgs=(
   qt6-base-dev libgl-dev
   libx11-dev libxtst-dev libxkbcommon-dev libxkbcommon-x11-dev xkb-data x11-xkb-utils
   xvfb xauth trayer x11-apps x11-xserver-utils imagemagick xdotool
+  libwayland-dev libwayland-bin qt6-wayland
 )
 package_pkgs=(dpkg-dev)
 test_pkgs=(
   lintian desktop-file-utils file
+  sway waybar dbus
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools

@@ -157,6 +157,14 @@ void CodeLatency()
         typed += static_cast<char>(0x80 | (cp & 0x3F));
         fresh.emplace_back("599500123456" + std::string(1, static_cast<char>(c)) + "~", typed + "\r");
     }
+    // A long 2D code (a driver's licence PDF417 holds 400-700 characters, large symbols
+    // thousands).
+    std::string longCode;
+    for (std::size_t i = 0; longCode.size() < 3000; ++i) {
+        longCode += "ABCDEFGHIJ0123456789abcdefghij"[i % 30];
+    }
+    PrintTimes("3,000-character code and Enter",
+               CodeTimes(keyboard, window, std::vector(20, std::pair(longCode + "~", longCode + "\r"))));
     PrintTimes("13-character code with a remapped character, binding kept",
                CodeTimes(keyboard, window, cached));
     PrintTimes("13-character code with a remapped character bound anew", CodeTimes(keyboard, window, fresh));

@@ -15,6 +15,9 @@ struct AppSettings {
     std::string StopString = "\r\n";
     std::string AddedString;
     bool DiscardNull = true;
+    // Every byte of a code typed as its character, none as a command ([PROGRAM] LiteralCodes=1,
+    // set in the file only).
+    bool LiteralCodes = false;
 };
 
 } // namespace lantorvix

@@ -114,6 +114,10 @@ public:
     // True once the exit was confirmed.
     bool Terminated() const { return terminated_; }
 
+    // ScanBuffer never keeps this many characters: a code and its stop string must fit below
+    // it. Room for the largest 2D symbols (about 7,000 characters) with any stop string.
+    static constexpr std::size_t kScanBufferLimit = 16384;
+
 private:
     using TimePoint = std::chrono::steady_clock::time_point;
 
@@ -134,7 +138,7 @@ private:
     TimePoint Now() const;
     void ExtractCodes();
     // Types one code; the failure message when the key sender raised one.
-    std::optional<std::string> TypeCode(const std::string& text);
+    std::optional<std::string> TypeCode(const std::string& code, const std::string& added);
     std::string ToUtf8(std::string_view ansi) const;
     std::string SettingsFileName() const;
 
@@ -145,9 +149,6 @@ private:
     CodePage codePage_;
     std::string makerUrl_;
     std::string title_;
-
-    // ScanBuffer never keeps this many characters: a code and its stop string must fit below it.
-    static constexpr std::size_t kScanBufferLimit = 255;
 
     std::unique_ptr<TComPort> comPort_;
     std::unique_ptr<DeviceWatch> deviceWatch_;

@@ -69,7 +69,7 @@ void TForm1::ExtractCodes()
         // Out of the buffer before typing: a box opened while typing runs a nested loop,
         // and nothing that runs there may see this code again.
         scanBuffer_.erase(0, at + stop.size());
-        const auto failure = TypeCode(code + appSettings_.AddedString);
+        const auto failure = TypeCode(code, appSettings_.AddedString);
         shell_.SetTimerEnabled(false);
         if (failure) {
             // The code is dropped; the rest of the buffer and later receptions go on.
@@ -78,11 +78,16 @@ void TForm1::ExtractCodes()
     }
 }
 
-std::optional<std::string> TForm1::TypeCode(const std::string& text)
+std::optional<std::string> TForm1::TypeCode(const std::string& code, const std::string& added)
 {
     std::optional<std::string> failure;
     try {
-        SendKeys(keyboard_, text, false);
+        if (appSettings_.LiteralCodes) {
+            // A printed label is data: it cannot press shortcuts.
+            SendLiteralKeys(keyboard_, code, added, false);
+        } else {
+            SendKeys(keyboard_, code + added, false);
+        }
     } catch (const std::exception& e) {
         failure = e.what();
     }

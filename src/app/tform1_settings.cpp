@@ -35,6 +35,7 @@ void TForm1::LoadAppSettings()
 
     appSettings_.DiscardNull = ini.ReadBool(kProgram, "DiscardNull", true);
     shell_.SetChecked(CheckBox::chkDiscNull, appSettings_.DiscardNull);
+    appSettings_.LiteralCodes = ini.ReadBool(kProgram, "LiteralCodes", false);
 
     SyncAutoRun(false);
 

@@ -35,16 +35,19 @@ struct LinuxKeyboardOptions {
     std::optional<bool> flushEachKeyEvent;
 };
 
-enum class KeyboardBackend { xtest, uinput };
+enum class KeyboardBackend { xtest, uinput, wayland };
 
-// XTest when an X display is named and the session is not Wayland; uinput otherwise. `env`
-// reads an environment variable (empty when unset).
+// $LANTORVIX_KEYBOARD ("x11", "wayland" or "uinput") when set; otherwise the compositor's
+// virtual keyboard in a Wayland session, XTest when an X display is named, uinput otherwise.
+// `env` reads an environment variable (empty when unset).
 KeyboardBackend PreferredKeyboardBackend(const std::function<std::string(const char*)>& env,
                                          const std::string& display = {});
 
-// The keyboard of the Linux program: XTest on a reachable X display unless the session is
-// Wayland, uinput otherwise (also when the display cannot be opened). Throws Exception with
-// a message saying what to fix when neither can be used.
+// The keyboard of the Linux program, by PreferredKeyboardBackend: XTest on a reachable X
+// display; in a Wayland session the compositor's virtual keyboard where it offers one
+// (wlroots desktops: sway, labwc, Wayfire, Hyprland, cage); uinput otherwise, and whenever
+// the preferred one cannot be set up unless it was forced. Throws Exception with a message
+// saying what to fix when none can be used.
 std::unique_ptr<KeyboardPlatform> CreateLinuxKeyboard(LinuxKeyboardOptions options = {});
 
 // The Windows code page for the user's language from $LC_ALL, $LC_CTYPE or $LANG.

@@ -71,8 +71,9 @@ bool IsCommandCharacter(char c)
 // The parse state of one SendKeys call.
 class SequenceReader {
 public:
-    SequenceReader(KeyboardPlatform& keyboard, std::string_view text, bool pump)
-        : keyboard_(keyboard), text_(text), pump_(pump)
+    // literal: every byte is a character to type, none is a command.
+    SequenceReader(KeyboardPlatform& keyboard, std::string_view text, bool pump, bool literal = false)
+        : keyboard_(keyboard), text_(text), pump_(pump), literal_(literal)
     {}
 
     bool Run()
@@ -91,7 +92,7 @@ private:
     bool Step()
     {
         const char c = text_[pos_];
-        if (!IsCommandCharacter(c)) {
+        if (literal_ || !IsCommandCharacter(c)) {
             PlainCharacter(static_cast<unsigned char>(c));
             ++pos_;
             return true;
@@ -196,6 +197,7 @@ private:
     KeyboardPlatform& keyboard_;
     std::string_view text_;
     bool pump_;
+    bool literal_;
     std::size_t pos_ = 0;
     bool shift_ = false;
     bool ctrl_ = false;
@@ -238,6 +240,22 @@ std::string CharactersNeeded(std::string_view text)
         pos = item.next;
     }
     return needed;
+}
+
+void SendLiteralKeys(KeyboardPlatform& keyboard, std::string_view text, std::string_view then,
+                     bool pumpKeyboardMessages)
+{
+    text = text.substr(0, text.find('\0'));
+    const KeySequenceScope scope;
+    std::string needed = CharactersNeeded(then);
+    for (const char c : text) {
+        if (needed.find(c) == std::string::npos) {
+            needed.push_back(c);
+        }
+    }
+    keyboard.PrepareCharacters(needed);
+    SequenceReader(keyboard, text, pumpKeyboardMessages, true).Run();
+    SendKeys(keyboard, then, pumpKeyboardMessages);
 }
 
 bool SendKeys(KeyboardPlatform& keyboard, std::string_view text, bool pumpKeyboardMessages)

@@ -27,6 +27,13 @@ bool SendKeys(KeyboardPlatform& keyboard, std::string_view text, bool pumpKeyboa
 // is never closed. SendKeys hands them to the keyboard before the first key event.
 std::string CharactersNeeded(std::string_view text);
 
+// Types every byte of text as its character, commands included ("{F4}" is four characters),
+// up to its end or its first NUL byte, then the key sequence `then` as SendKeys does; the
+// events of both reach the system together. A character with no key shows "Invalid KeyName"
+// and typing goes on.
+void SendLiteralKeys(KeyboardPlatform& keyboard, std::string_view text, std::string_view then,
+                     bool pumpKeyboardMessages);
+
 // The key of a braced name of two or more characters (or an empty one); shows "Invalid Key
 // Name" and returns kNoKey when the table has no such name.
 ShiftedKey LookupKeyName(KeyboardPlatform& keyboard, std::string_view name);

@@ -1,8 +1,5 @@
 #include "store/atomic_file.h"
 
-#include "store/file_steps.h"
-
-#include <fstream>
 #include <random>
 #include <system_error>
 
@@ -12,23 +9,16 @@ namespace fs = std::filesystem;
 
 std::optional<std::string> ReadWholeFile(const fs::path& path)
 {
-    std::error_code ec;
-    if (fs::is_directory(path, ec)) {
+    FileContent file = ReadRegularFile(path);
+    if (file.state != FileState::read) {
         return std::nullopt;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::string content;
-    char buffer[16384];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        content.append(buffer, static_cast<std::size_t>(in.gcount()));
-    }
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return content;
+    return std::move(file.bytes);
+}
+
+FileContent ReadFileContent(const fs::path& path)
+{
+    return ReadRegularFile(path);
 }
 
 namespace {
@@ -40,42 +30,53 @@ fs::path TemporaryBeside(const fs::path& target)
     name.append(target.filename().string()).append(".").append(suffix).append(".tmp");
     return target.parent_path() / name;
 }
+
+// The path a save writes: symbolic links followed one by one, the last one possibly dangling
+// (a dotfile manager's link to a file not made yet). Empty for a loop or a link that cannot
+// be read.
+fs::path FinalTarget(const fs::path& path)
+{
+    constexpr int kMaxLinks = 40; // as the kernel allows
+    fs::path at = path;
+    for (int i = 0; i < kMaxLinks; ++i) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(at, ec))) {
+            return at;
+        }
+        const fs::path next = fs::read_symlink(at, ec);
+        if (ec) {
+            return {};
+        }
+        at = next.is_absolute() ? next : at.parent_path() / next;
+    }
+    return {};
+}
 } // namespace
 
 bool WriteWholeFile(const fs::path& path, std::string_view content)
 {
-    std::error_code ec;
-    fs::path target = path;
-    if (fs::is_symlink(target, ec)) {
-        target = fs::weakly_canonical(target, ec);
-        if (ec) {
-            return false;
-        }
-    }
-    if (fs::is_directory(target, ec)) {
+    const fs::path target = FinalTarget(path);
+    if (target.empty() || !RegularOrMissing(target)) {
         return false;
     }
-    const bool exists = fs::exists(target, ec);
+    std::error_code ec;
+    const bool exists = fs::exists(fs::symlink_status(target, ec));
     // A rename would replace a file the user may not write whenever its folder is writable.
     if (exists && !MayWrite(target)) {
         return false;
     }
+    if (exists && HasOtherNames(target)) {
+        return RewriteDurably(target, content);
+    }
     const fs::path temporary = TemporaryBeside(target);
-    switch (CreateDurably(temporary, content)) {
+    switch (CreateDurably(temporary, content, exists ? target : fs::path())) {
     case CreateResult::written:
         break;
-    case CreateResult::notCreated:
-        // A folder that takes no new file around a file that may be written: in place, as the
-        // system's profile functions write.
-        return exists && OverwriteDurably(target, content);
+    case CreateResult::folderClosed:
+    case CreateResult::cannotKeep:
+        return exists && RewriteDurably(target, content);
     case CreateResult::failed:
         return false;
-    }
-    if (exists) {
-        const auto old = fs::status(target, ec);
-        if (!ec) {
-            fs::permissions(temporary, old.permissions(), fs::perm_options::replace, ec);
-        }
     }
     if (!ReplaceDurably(temporary, target)) {
         RemoveFile(temporary);

@@ -50,12 +50,40 @@ char32_t NextCodePoint(std::string_view text, std::size_t& i)
     return cp <= 0x10FFFF ? cp : 0xFFFD;
 }
 
+bool StartsWith(std::string_view bytes, std::string_view prefix)
+{
+    return bytes.substr(0, prefix.size()) == prefix;
+}
+
+bool PrintableAscii(char c)
+{
+    return c >= 0x20 && c < 0x7F;
+}
+
+// A mark of UTF-16 BE or UTF-32, or a first character that is UTF-16 without a mark (a file
+// saved so starts with "[", ";" or a name: one ASCII byte beside a zero).
+bool ForeignEncoding(std::string_view bytes)
+{
+    using namespace std::string_view_literals;
+    if (StartsWith(bytes, "\xFE\xFF"sv) || StartsWith(bytes, "\xFF\xFE\0\0"sv) ||
+        StartsWith(bytes, "\0\0\xFE\xFF"sv)) {
+        return true;
+    }
+    return bytes.size() >= 2 &&
+           ((PrintableAscii(bytes[0]) && bytes[1] == '\0') || (bytes[0] == '\0' && PrintableAscii(bytes[1])));
+}
+
 } // namespace
 
 FileText DecodeFileText(std::string bytes)
 {
     FileText file;
-    if (bytes.compare(0, kUtf16Bom.size(), kUtf16Bom) != 0) {
+    if (ForeignEncoding(bytes)) {
+        file.foreign = true;
+        file.text = std::move(bytes);
+        return file;
+    }
+    if (!StartsWith(bytes, kUtf16Bom)) {
         file.text = std::move(bytes);
         return file;
     }

@@ -3,6 +3,7 @@
 #include "store/store_text.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace lantorvix::store {
 
@@ -17,6 +18,15 @@ std::string Unquote(std::string_view value)
         value = value.substr(1, value.size() - 2);
     }
     return std::string(value);
+}
+
+std::string Folded(std::string_view name)
+{
+    std::string folded(name);
+    for (char& c : folded) {
+        c = FoldCase(c);
+    }
+    return folded;
 }
 
 bool HasLineBreak(std::string_view text)
@@ -42,6 +52,7 @@ std::string_view IniDocument::DefaultLineBreak()
 void IniDocument::Parse()
 {
     lines_.clear();
+    lines_.reserve(static_cast<std::size_t>(std::count(text_.begin(), text_.end(), '\n')) + 1);
     const std::string_view all = text_;
     std::size_t pos = all.substr(0, kBom.size()) == kBom ? kBom.size() : 0;
     int currentSection = -1;
@@ -114,7 +125,7 @@ std::optional<std::string> IniDocument::Value(std::string_view section, std::str
 {
     key = Trim(key);
     for (const std::size_t header : SectionHeaders(section)) {
-        for (std::size_t i = header + 1; i < SectionEnd(header); ++i) {
+        for (std::size_t i = header + 1, end = SectionEnd(header); i < end; ++i) {
             const Line& line = lines_[i];
             if (line.kind == LineKind::Entry && EqualsIgnoreCase(line.name, key)) {
                 return Unquote(std::string_view(text_).substr(line.valueBegin, line.end - line.valueBegin));
@@ -132,13 +143,11 @@ bool IniDocument::HasSection(std::string_view section) const
 std::vector<std::string> IniDocument::Keys(std::string_view section) const
 {
     std::vector<std::string> keys;
+    std::unordered_set<std::string> seen;
     for (const std::size_t header : SectionHeaders(section)) {
-        for (std::size_t i = header + 1; i < SectionEnd(header); ++i) {
+        for (std::size_t i = header + 1, end = SectionEnd(header); i < end; ++i) {
             const Line& line = lines_[i];
-            const bool seen = std::any_of(keys.begin(), keys.end(), [&](const std::string& k) {
-                return EqualsIgnoreCase(k, line.name);
-            });
-            if (line.kind == LineKind::Entry && !line.name.empty() && !seen) {
+            if (line.kind == LineKind::Entry && !line.name.empty() && seen.insert(Folded(line.name)).second) {
                 keys.emplace_back(line.name);
             }
         }
@@ -149,10 +158,9 @@ std::vector<std::string> IniDocument::Keys(std::string_view section) const
 std::vector<std::string> IniDocument::Sections() const
 {
     std::vector<std::string> sections;
+    std::unordered_set<std::string> seen;
     for (const Line& line : lines_) {
-        const bool seen = std::any_of(sections.begin(), sections.end(),
-                                      [&](const std::string& s) { return EqualsIgnoreCase(s, line.name); });
-        if (line.kind == LineKind::Section && !seen) {
+        if (line.kind == LineKind::Section && seen.insert(Folded(line.name)).second) {
             sections.emplace_back(line.name);
         }
     }
@@ -174,7 +182,7 @@ void IniDocument::SetValue(std::string_view section, std::string_view key, std::
     entry.append("=").append(value);
     const auto headers = SectionHeaders(section);
     for (const std::size_t header : headers) {
-        for (std::size_t i = header + 1; i < SectionEnd(header); ++i) {
+        for (std::size_t i = header + 1, end = SectionEnd(header); i < end; ++i) {
             const Line& line = lines_[i];
             if (line.kind == LineKind::Entry && EqualsIgnoreCase(line.name, key)) {
                 // Keep the key as it is spelt and any blanks after "="; replace only the value.
@@ -191,7 +199,7 @@ void IniDocument::SetValue(std::string_view section, std::string_view key, std::
         // After the section's last entry (or its header), before trailing blank and comment lines.
         const std::size_t header = headers.front();
         std::size_t last = header;
-        for (std::size_t i = header + 1; i < SectionEnd(header); ++i) {
+        for (std::size_t i = header + 1, end = SectionEnd(header); i < end; ++i) {
             if (lines_[i].kind == LineKind::Entry) {
                 last = i;
             }

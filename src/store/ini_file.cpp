@@ -16,9 +16,12 @@ using store::IniDocument;
 
 // The file as the document edits it. A UTF-16 file is edited as UTF-8 while names and values
 // come and go 8-bit in the program's code page, so they are converted on the way.
+// A file that is there but could not be read, or is in an encoding not written back, is read
+// as what could be understood of it and never saved over.
 struct IniFile::Loaded {
-    explicit Loaded(store::FileText file)
-        : document(std::move(file.text)), utf16(file.utf16), oddTail(std::move(file.oddTail))
+    Loaded(store::FileText file, bool readWhole)
+        : document(std::move(file.text)), utf16(file.utf16), oddTail(std::move(file.oddTail)),
+          writable(readWhole && !file.foreign)
     {}
 
     std::string Inner(std::string_view ansi) const
@@ -41,19 +44,21 @@ struct IniFile::Loaded {
     IniDocument document;
     bool utf16;
     std::string oddTail;
+    bool writable;
 };
 
 IniFile::IniFile(std::string fileName) : fileName_(std::move(fileName)) {}
 
 IniFile::Loaded IniFile::Load() const
 {
-    return Loaded(store::DecodeFileText(
-        store::ReadWholeFile(std::filesystem::path(fileName_)).value_or(std::string())));
+    store::FileContent content = store::ReadFileContent(std::filesystem::path(fileName_));
+    return Loaded(store::DecodeFileText(std::move(content.bytes)),
+                  content.state != store::FileState::unusable);
 }
 
 void IniFile::Save(const Loaded& file) const
 {
-    if (!store::WriteWholeFile(std::filesystem::path(fileName_), file.Bytes())) {
+    if (!file.writable || !store::WriteWholeFile(std::filesystem::path(fileName_), file.Bytes())) {
         FailWrite();
     }
 }

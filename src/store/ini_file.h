@@ -16,11 +16,13 @@ namespace lantorvix {
 // program's code page (i18n::AnsiCodePage) either way.
 //
 // Every call reads the file anew and every write replaces it at once (store/atomic_file.h:
-// a temporary file synced and renamed over it; in place where the folder takes no new file),
-// so several objects, or programs, on one file see each other's writes. Reading never fails:
-// a missing, unreadable or damaged file gives the defaults. A write that cannot be done, a
-// file this process may not write included, raises Exception "Unable to write to %s" with
-// the file name as given; the file is then unchanged. Names and values that would break the
+// complete or not at all, the file's owner, mode and links kept), so several objects, or
+// programs, on one file see each other's writes. Reading never fails and never waits: a
+// missing, unreadable or damaged file, or one that is not a regular file, gives the defaults.
+// A write that cannot be done raises Exception "Unable to write to %s" with the file name as
+// given; the file is then unchanged. That includes a file this process may not write, one
+// that is there but could not be read or is not a regular file, and one in an encoding that
+// is not written back (store/file_encoding.h). Names and values that would break the
 // file's lines (line breaks, "=" in a key, "]" in a section) are refused the same way.
 //
 // Not synchronised: one thread at a time per object.

@@ -97,43 +97,66 @@ TEST_F(TForm1Test, TimedOutCodeIsDiscardedWithTheWholeNextReception)
     EXPECT_EQ(keyboard.TypedText(), "56\n");
 }
 
-TEST_F(TForm1Test, BufferOf254IsExaminedAnd255IsDroppedUnexamined)
+// The largest 2D symbols hold about 7,000 characters: a code of 8,192 is typed whole, and the
+// buffer's edge works as before one byte further out.
+TEST_F(TForm1Test, LongCodesAreTypedAndTheBufferEdgeStays)
 {
+    const std::size_t limit = TForm1::kScanBufferLimit;
+    ASSERT_GT(limit, 8192u + 2);
     StartWithPort();
-    Receive(std::string(252, 'a') + "\r\n"); // 254: a code
-    EXPECT_EQ(keyboard.TypedText(), std::string(252, 'a'));
+    Receive(std::string(8192, 'L') + "\r\n");
+    EXPECT_EQ(keyboard.TypedText(), std::string(8192, 'L'));
     keyboard.events.clear();
 
-    Receive(std::string(254, 'b'));
-    EXPECT_EQ(form->ScanBuffer().size(), 254u);
-    Receive("\r"); // 255 with the first half of the stop string: dropped
+    Receive(std::string(limit - 3, 'a') + "\r\n"); // limit - 1: a code
+    EXPECT_EQ(keyboard.TypedText(), std::string(limit - 3, 'a'));
+    keyboard.events.clear();
+
+    Receive(std::string(limit - 1, 'b'));
+    EXPECT_EQ(form->ScanBuffer().size(), limit - 1);
+    Receive("\r"); // limit with the first half of the stop string: dropped
     EXPECT_EQ(form->ScanBuffer(), "");
     EXPECT_TRUE(shell.timer) << "an overflow leaves the timer running";
 
-    Receive(std::string(253, 'c') + "\r\n"); // 255 in one reception, complete code included
+    Receive(std::string(limit - 2, 'c') + "\r\n"); // limit in one reception, complete code included
     EXPECT_EQ(form->ScanBuffer(), "");
     EXPECT_EQ(keyboard.TypedText(), "");
 
-    Receive(std::string(300, 'd') + "\r\n12\r\n"); // an oversized code does not take the next one along
+    Receive(std::string(limit + 45, 'd') +
+            "\r\n12\r\n"); // an oversized code does not take the next one along
     EXPECT_EQ(keyboard.TypedText(), "12");
     EXPECT_EQ(form->ScanBuffer(), "");
 }
 
 TEST_F(TForm1Test, CodesArrivingTogetherBeyondTheBufferSizeAreEachTyped)
 {
-    // A burst, or receptions held back while a code was typed: 40 codes in one reception.
+    // A burst, or receptions held back while a code was typed: more than a buffer in one reception.
     StartWithPort();
     std::string burst;
     std::string expected;
-    for (int i = 0; i < 40; ++i) {
+    for (int i = 0; burst.size() <= TForm1::kScanBufferLimit; ++i) {
         const std::string code = std::to_string(4000000000000 + i);
         burst += code + "\r\n";
         expected += code;
     }
-    ASSERT_GT(burst.size(), 255u);
     Receive(burst + "99");
     EXPECT_EQ(keyboard.TypedText(), expected);
     EXPECT_EQ(form->ScanBuffer(), "99");
+}
+
+// With LiteralCodes a label is data: every command character arrives as itself, and the
+// added key still acts.
+TEST_F(TForm1Test, LiteralCodesTypeEveryByteAsItsCharacter)
+{
+    const std::vector<std::string> codes = {"%{F4}x+a(b)~^c{}", "https://example.com/p?id=A+B%20C",
+                                            "(01)09501101530003(17)141231"};
+    StartWithPort("[PROGRAM]\nAddedString=ENTER\nLiteralCodes=1\n");
+    for (const auto& code : codes) {
+        keyboard.events.clear();
+        Receive(code + "\r\n");
+        EXPECT_EQ(keyboard.TypedText(), code + "\n");
+        EXPECT_TRUE(keyboard.KeysDown().empty());
+    }
 }
 
 TEST_F(TForm1Test, EmptyReceptionDoesNothing)

@@ -510,7 +510,7 @@ TEST_P(HostileCodeFaults, TheUserSeesWhatTheCodeMeansAndLaterScansArrive)
         EXPECT_TRUE(Boxes().empty()) << Boxes().front();
     }
     for (const auto& line : receiver->Lines()) {
-        EXPECT_LT(line.size(), 255u) << "an over-long code was typed";
+        EXPECT_LT(line.size(), 16384u) << "an over-long code was typed";
     }
 }
 
@@ -522,12 +522,60 @@ INSTANTIATE_TEST_SUITE_P(
                     "'X' is not a valid integer value.", "", "N9<ENTER>"},
         // An unknown key name: the key sender's own box; the rest of the code is typed.
         HostileCode{"RejectedKeyName", "A{NOSUCHKEY}B\r\n", "SendKeys", "Invalid Key Name", "", nullptr},
-        // 300 bytes: a code that cannot fit the buffer is dropped silently; what else came in
-        // its receptions, and the time-out that may follow, are not certain.
-        HostileCode{"ThreeHundredBytes", std::string(300, '7') + "\r\n", "", "", "", nullptr},
+        // 20,000 bytes with no stop string: dropped silently; what else came in its
+        // receptions, and the time-out that may follow, are not certain.
+        HostileCode{"TwentyThousandBytes", std::string(20000, '7'), "", "", "", nullptr},
         // A NUL ends the typed text: "AB" without its ENTER, so the next scan follows on.
         HostileCode{"NulInACode", "AB\0CD\r\n"s, "", "", "", "ABN9<ENTER>"}),
     [](const auto& param) { return std::string(param.param.name); });
+
+// 2D symbols: long codes in one burst each arrive whole, and the scan after them too.
+class LongCodeFaults : public ProgramFaults, public ::testing::WithParamInterface<std::size_t> {};
+
+TEST_P(LongCodeFaults, ArriveWholeAndTheNextScanToo)
+{
+    PtyPair pty;
+    WriteIni(pty.SlavePath(), kScanner);
+    StartProgram();
+    ASSERT_EQ(FirstScan(pty, "S1"), "S1<ENTER>");
+    std::string code;
+    for (std::size_t i = 0; code.size() < GetParam(); ++i) {
+        code += "ABCDEFGHIJ0123456789abcdefghij"[i % 30];
+    }
+    pty.Write(code + "\r\n");
+    EXPECT_EQ(receiver->ReadLine(30s), code + "<ENTER>");
+    pty.Write("N9\r\n");
+    EXPECT_EQ(receiver->ReadLine(10s), "N9<ENTER>");
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, LongCodeFaults, ::testing::Values(300, 1000, 3000));
+
+// LiteralCodes=1: what would press Alt+F4, Ctrl, Shift or Enter arrives as text, then the added
+// Enter; without it the language acts as before.
+TEST_F(ProgramFaults, LiteralCodesArriveAsTyped)
+{
+    PtyPair pty;
+    WriteIni(pty.SlavePath(), kScanner + "LiteralCodes=1\n");
+    StartProgram();
+    ASSERT_EQ(FirstScan(pty, "S1"), "S1<ENTER>");
+    for (const std::string code :
+         {"%{F4}x+a(b)~^c{}", "https://example.com/p?id=A+B%20C", "(01)09501101530003(17)141231"}) {
+        pty.Write(code + "\r\n");
+        EXPECT_EQ(receiver->ReadLine(10s), code + "<ENTER>");
+    }
+    EXPECT_TRUE(Boxes().empty()) << Boxes().front();
+}
+
+TEST_F(ProgramFaults, WithoutLiteralCodesTheLanguageActs)
+{
+    PtyPair pty;
+    WriteIni(pty.SlavePath(), kScanner);
+    StartProgram();
+    ASSERT_EQ(FirstScan(pty, "S1"), "S1<ENTER>");
+    pty.Write("x{TAB}y\r\n");
+    EXPECT_EQ(receiver->ReadLine(10s), "x<TAB>");
+    EXPECT_EQ(receiver->ReadLine(10s), "y<ENTER>");
+}
 
 } // namespace
 } // namespace lantorvix::test

@@ -180,8 +180,8 @@ TEST(Uinput, MissingDeviceNodeSaysHowToGetAccess)
         FAIL() << "opened " << path;
     } catch (const Exception& e) {
         const std::string message = e.what();
-        for (const char* part :
-             {path.c_str(), "No such file", "modprobe uinput", "\"input\" group", "KERNEL==\"uinput\""}) {
+        for (const char* part : {path.c_str(), "No such file", "modprobe uinput", "\"uinput\" group",
+                                 "every session", "KERNEL==\"uinput\""}) {
             EXPECT_NE(message.find(part), std::string::npos) << part << " missing in: " << message;
         }
     }
@@ -225,10 +225,34 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BackendCase{{{"DISPLAY", ":0"}}, "", KeyboardBackend::xtest},
         BackendCase{{}, ":3", KeyboardBackend::xtest},
-        BackendCase{{{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}}, "", KeyboardBackend::uinput},
+        BackendCase{{{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}}, "", KeyboardBackend::wayland},
+        BackendCase{{{"WAYLAND_DISPLAY", "wayland-0"}, {"LANTORVIX_KEYBOARD", "uinput"}},
+                    "",
+                    KeyboardBackend::uinput},
+        BackendCase{
+            {{"WAYLAND_DISPLAY", "wayland-0"}, {"LANTORVIX_KEYBOARD", "x11"}}, ":0", KeyboardBackend::xtest},
+        BackendCase{{{"LANTORVIX_KEYBOARD", "wayland"}}, ":0", KeyboardBackend::wayland},
         BackendCase{{{"DISPLAY", ":0"}, {"XDG_SESSION_TYPE", "wayland"}}, "", KeyboardBackend::uinput},
         BackendCase{{{"XDG_SESSION_TYPE", "x11"}}, "", KeyboardBackend::uinput},
         BackendCase{{}, "", KeyboardBackend::uinput}));
+
+TEST(Linux, AWaylandSessionWithoutACompositorFallsBackToUinputAndTheErrorNamesBoth)
+{
+    LinuxKeyboardOptions options;
+    options.uinputPath = ::testing::TempDir() + "/no-uinput-here";
+    options.uinputLayout.layout = "us";
+    ::setenv("WAYLAND_DISPLAY", (::testing::TempDir() + "/no-compositor-here").c_str(), 1);
+    ::unsetenv("LANTORVIX_KEYBOARD");
+    try {
+        CreateLinuxKeyboard(options);
+        FAIL() << "a keyboard without compositor and uinput";
+    } catch (const Exception& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find("Wayland compositor"), std::string::npos) << message;
+        EXPECT_NE(message.find("no-uinput-here"), std::string::npos) << message;
+    }
+    ::unsetenv("WAYLAND_DISPLAY");
+}
 
 TEST(Linux, WithoutDisplayAndUinputTheErrorNamesBoth)
 {

@@ -36,11 +36,11 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Version)" = "$version" ] || fail "Version: $(field Version)"
 # What dpkg-shlibdeps finds: the C++ runtime, Qt and X libraries the program links.
 depends=$(field Depends)
-for lib in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 libx11-6 libxtst6 libxkbcommon0; do
+for lib in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 libx11-6 libxtst6 libxkbcommon0 libwayland-client0; do
   grep -qE "(^|, )${lib//+/\\+}( |,|$)" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 grep -q '(>= ' <<<"$depends" || fail "Depends without versions: $depends"
-[ "$(field Recommends)" = gnome-shell-extension-appindicator ] || fail "Recommends: $(field Recommends)"
+[ "$(field Recommends)" = "gnome-shell-extension-appindicator, qt6-wayland" ] || fail "Recommends: $(field Recommends)"
 description=$(field Description)
 grep -q '^serial barcode scanner as a keyboard$' <<<"$(head -1 <<<"$description")" ||
   fail "Description synopsis: $(head -1 <<<"$description")"
@@ -51,8 +51,14 @@ trap 'rm -rf "$tmp"' EXIT
 dpkg-deb -x "$deb" "$tmp"
 desktop-file-validate "$tmp/usr/share/applications/lantorvix.desktop" || fail "desktop-file-validate"
 grep -qx 'uinput' "$tmp/usr/lib/modules-load.d/lantorvix-uinput.conf" || fail "modules-load entry"
-grep -q 'KERNEL=="uinput".*GROUP="input".*MODE="0660"' "$tmp/usr/lib/udev/rules.d/60-lantorvix-uinput.rules" ||
+grep -q 'KERNEL=="uinput".*GROUP="uinput".*MODE="0660"' "$tmp/usr/lib/udev/rules.d/60-lantorvix-uinput.rules" ||
   fail "udev rule"
+grep -q 'GROUP="input"' "$tmp/usr/lib/udev/rules.d/60-lantorvix-uinput.rules" && fail "uinput open to the group input"
+dpkg-deb --ctrl-tarfile "$deb" | tar -xOf - ./postinst | grep -q 'addgroup --system uinput' ||
+  fail "the package does not make the group uinput"
+grep -q '^License: Expat$' "$tmp/usr/share/doc/lantorvix/copyright" || fail "the copyright file names no licence"
+zcat "$tmp/usr/share/man/man1/lantorvix.1.gz" | sed -n '/^\.SH NAME/{n;p}' | grep -q '^lantorvix, lantorvix\\-scanner\\-sim ' ||
+  fail "the manual page's NAME line lacks lantorvix-scanner-sim"
 for size in 16 22 24 32 48 64 128 256; do
   file "$tmp/usr/share/icons/hicolor/${size}x${size}/apps/lantorvix.png" |
     grep -q "PNG image data, $size x $size" || fail "icon ${size}x${size}"

@@ -146,6 +146,22 @@ TEST_F(InstalledProgram, FindsItsHungarianCatalogueAndTypesScans)
     EXPECT_EQ(AwaitScan("ABC-9"), "ABC-9<ENTER>");
 }
 
+// An upgrade replaces the running binary (a new file renamed over it): the entry written
+// afterwards names the program's path, where the new binary is, not "<path> (deleted)".
+TEST_F(InstalledProgram, AutostartAfterAnUpgradeNamesTheStablePath)
+{
+    StartSimulator();
+    StartProgram({});
+    const fs::path program = root / "usr/lib/lantorvix/lantorvix";
+    const fs::path upgraded = program.string() + ".dpkg-new";
+    fs::copy_file(program, upgraded);
+    fs::rename(upgraded, program);
+    ToggleAutostartAndApply();
+    const std::string entry = ReadBytes(folder / "xdg" / "autostart" / "lantorvix.desktop");
+    EXPECT_NE(entry.find("\nExec=" + program.string() + "\n"), std::string::npos) << entry;
+    EXPECT_EQ(entry.find("deleted"), std::string::npos) << entry;
+}
+
 struct AutostartUser {
     const char* name;
     bool nobody;

@@ -207,6 +207,23 @@ TEST_F(IniFileTest, Utf16BytesThatDoNotDecodeSurviveAWrite)
     EXPECT_EQ(ReadBytes(path), Utf16Le(written) + "!");
 }
 
+// A file in an encoding that is not written back (UTF-16 big-endian, UTF-16 without its
+// mark) is never given 8-bit lines: the write fails and the bytes stay.
+TEST_F(IniFileTest, FileInAnEncodingNotWrittenBackIsRefused)
+{
+    std::string bigEndian = "\xFE\xFF";
+    std::string noMark;
+    for (const char c : std::string_view("[A]\r\nk=1\r\n")) {
+        bigEndian.append({'\0', c});
+        noMark.append({c, '\0'});
+    }
+    for (const std::string& before : {bigEndian, noMark}) {
+        WriteBytes(path, before);
+        EXPECT_THROW(IniFile(path).WriteString("A", "k", "2"), Exception);
+        EXPECT_EQ(ReadBytes(path), before);
+    }
+}
+
 TEST_F(IniFileTest, WriteOverAFolderFailsAndLeavesItAlone)
 {
     std::filesystem::create_directory(path);

@@ -3,6 +3,8 @@
 #include "base/exception.h"
 #include "keys/linux/xkb_names_layout.h"
 #include "keys/uinput/uinput_keyboard.h"
+#include "keys/wayland/wayland_keyboard.h"
+#include "keys/wayland/wayland_virtual_keyboard.h"
 #include "keys/x11/xtest_keyboard.h"
 
 #include <cstdlib>
@@ -30,7 +32,20 @@ CodePage CodePageFromEnvironment()
 KeyboardBackend PreferredKeyboardBackend(const std::function<std::string(const char*)>& env,
                                          const std::string& display)
 {
-    const bool wayland = !env("WAYLAND_DISPLAY").empty() || env("XDG_SESSION_TYPE") == "wayland";
+    const std::string forced = env("LANTORVIX_KEYBOARD");
+    if (forced == "x11" || forced == "xtest") {
+        return KeyboardBackend::xtest;
+    }
+    if (forced == "wayland") {
+        return KeyboardBackend::wayland;
+    }
+    if (forced == "uinput") {
+        return KeyboardBackend::uinput;
+    }
+    if (!env("WAYLAND_DISPLAY").empty()) {
+        return KeyboardBackend::wayland;
+    }
+    const bool wayland = env("XDG_SESSION_TYPE") == "wayland";
     const bool x11 = !display.empty() || !env("DISPLAY").empty();
     return x11 && !wayland ? KeyboardBackend::xtest : KeyboardBackend::uinput;
 }
@@ -40,15 +55,37 @@ std::unique_ptr<KeyboardPlatform> CreateLinuxKeyboard(LinuxKeyboardOptions optio
     const CodePage codePage = options.codePage.value_or(CodePageFromEnvironment());
     const bool flushEachEvent =
         options.flushEachKeyEvent.value_or(Env("LANTORVIX_FLUSH_EACH_KEY_EVENT") == "1");
-    std::string xtestFailure;
-    if (PreferredKeyboardBackend(Env, options.display) == KeyboardBackend::xtest) {
+    const KeyboardBackend preferred = PreferredKeyboardBackend(Env, options.display);
+    const bool forced = !Env("LANTORVIX_KEYBOARD").empty();
+    std::string earlier;
+    // The preferred keyboard; when it cannot be set up, uinput, unless one was forced.
+    const auto attempt = [&](const std::function<std::unique_ptr<LinuxKeyboardBase>()>& make) {
+        std::unique_ptr<LinuxKeyboardBase> keyboard;
         try {
-            auto keyboard = std::make_unique<XTestKeyboard>(options.display, codePage, options.messageBox,
-                                                            options.pumpKeyboardMessages);
+            keyboard = make();
             keyboard->SetFlushEachEvent(flushEachEvent);
-            return keyboard;
         } catch (const Exception& e) {
-            xtestFailure = std::string(e.what()) + "; ";
+            if (forced) {
+                throw;
+            }
+            earlier = std::string(e.what()) + "; ";
+        }
+        return keyboard;
+    };
+    if (preferred == KeyboardBackend::wayland) {
+        if (auto keyboard = attempt([&] {
+                return std::make_unique<WaylandKeyboard>(std::make_unique<WaylandVirtualKeyboard>(), codePage,
+                                                         options.messageBox, options.pumpKeyboardMessages);
+            })) {
+            return keyboard;
+        }
+    }
+    if (preferred == KeyboardBackend::xtest) {
+        if (auto keyboard = attempt([&] {
+                return std::make_unique<XTestKeyboard>(options.display, codePage, options.messageBox,
+                                                       options.pumpKeyboardMessages);
+            })) {
+            return keyboard;
         }
     }
     try {
@@ -59,7 +96,7 @@ std::unique_ptr<KeyboardPlatform> CreateLinuxKeyboard(LinuxKeyboardOptions optio
         keyboard->SetFlushEachEvent(flushEachEvent);
         return keyboard;
     } catch (const Exception& e) {
-        throw Exception(xtestFailure + e.what());
+        throw Exception(earlier + e.what());
     }
 }
 

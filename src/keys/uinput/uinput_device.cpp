@@ -22,9 +22,10 @@ std::string AccessHint(const std::string& path, int error)
                    "/etc/modules-load.d/ to keep it). ";
     }
     message += "Typing into Wayland or console sessions needs write access to it: add the user to the "
-               "\"input\" group (sudo usermod -aG input $USER) with the udev rule KERNEL==\"uinput\", "
-               "GROUP=\"input\", MODE=\"0660\", OPTIONS+=\"static_node=uinput\" in "
-               "/etc/udev/rules.d/60-lantorvix-uinput.rules, then log in again.";
+               "\"uinput\" group (sudo usermod -aG uinput $USER) with the udev rule KERNEL==\"uinput\", "
+               "GROUP=\"uinput\", MODE=\"0660\", OPTIONS+=\"static_node=uinput\" in "
+               "/etc/udev/rules.d/60-lantorvix-uinput.rules, then log in again. A member of that group can "
+               "type into every session of the machine, a root console included.";
     return message;
 }
 

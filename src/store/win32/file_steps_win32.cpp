@@ -6,42 +6,145 @@ namespace lantorvix::store {
 
 namespace {
 
-// Data written and flushed to the disk; the handle is closed in any case.
-bool FinishWrite(HANDLE file, std::string_view content)
+// Closes the handle when it goes.
+class Handle {
+public:
+    explicit Handle(HANDLE handle) : handle_(handle) {}
+    ~Handle()
+    {
+        if (Valid()) {
+            ::CloseHandle(handle_);
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE Get() const { return handle_; }
+    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    bool Close()
+    {
+        const HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return ::CloseHandle(handle) != FALSE;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+bool WriteAll(HANDLE file, std::string_view content)
 {
-    bool ok = true;
-    while (ok && !content.empty()) {
+    while (!content.empty()) {
         const DWORD chunk = content.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(content.size());
         DWORD written = 0;
-        ok = ::WriteFile(file, content.data(), chunk, &written, nullptr) != FALSE && written > 0;
+        if (::WriteFile(file, content.data(), chunk, &written, nullptr) == FALSE || written == 0) {
+            return false;
+        }
         content.remove_prefix(written);
     }
-    ok = ok && ::FlushFileBuffers(file) != FALSE;
-    ok = ::CloseHandle(file) != FALSE && ok;
-    return ok;
+    return true;
+}
+
+bool ReadAll(HANDLE file, std::string& out)
+{
+    char buffer[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) == FALSE) {
+            return false;
+        }
+        if (got == 0) {
+            return true;
+        }
+        out.append(buffer, got);
+    }
+}
+
+bool SizeAt(HANDLE file, std::size_t size)
+{
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(size);
+    return ::SetFilePointerEx(file, at, nullptr, FILE_BEGIN) != FALSE && ::SetEndOfFile(file) != FALSE;
+}
+
+bool WriteAt(HANDLE file, std::string_view content, std::size_t offset)
+{
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    return ::SetFilePointerEx(file, at, nullptr, FILE_BEGIN) != FALSE && WriteAll(file, content);
+}
+
+bool Missing(DWORD error)
+{
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 } // namespace
 
-CreateResult CreateDurably(const std::filesystem::path& path, std::string_view content)
+FileContent ReadRegularFile(const std::filesystem::path& path)
 {
-    const HANDLE file =
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return CreateResult::notCreated;
+    FileContent file;
+    const Handle handle(::CreateFileW(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.Valid()) {
+        file.state = Missing(::GetLastError()) ? FileState::missing : FileState::unusable;
+        return file;
     }
-    if (!FinishWrite(file, content)) {
+    file.state = FileState::unusable;
+    if (::GetFileType(handle.Get()) == FILE_TYPE_DISK && ReadAll(handle.Get(), file.bytes)) {
+        file.state = FileState::read;
+    } else {
+        file.bytes.clear();
+    }
+    return file;
+}
+
+bool RegularOrMissing(const std::filesystem::path& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return Missing(::GetLastError());
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+CreateResult CreateDurably(const std::filesystem::path& path, std::string_view content,
+                           const std::filesystem::path& /*like*/)
+{
+    Handle file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        return ::GetLastError() == ERROR_ACCESS_DENIED ? CreateResult::folderClosed : CreateResult::failed;
+    }
+    if (!WriteAll(file.Get(), content) || ::FlushFileBuffers(file.Get()) == FALSE || !file.Close()) {
         RemoveFile(path);
         return CreateResult::failed;
     }
     return CreateResult::written;
 }
 
-bool OverwriteDurably(const std::filesystem::path& path, std::string_view content)
+bool RewriteDurably(const std::filesystem::path& path, std::string_view content)
 {
-    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                      TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return file != INVALID_HANDLE_VALUE && FinishWrite(file, content);
+    const Handle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string old;
+    if (!file.Valid() || ::GetFileType(file.Get()) != FILE_TYPE_DISK || !ReadAll(file.Get(), old)) {
+        return false;
+    }
+    // Room first: a full disk stops the save before an old byte is touched.
+    if (content.size() > old.size() && !SizeAt(file.Get(), content.size())) {
+        SizeAt(file.Get(), old.size());
+        return false;
+    }
+    if (WriteAt(file.Get(), content, 0) && SizeAt(file.Get(), content.size()) &&
+        ::FlushFileBuffers(file.Get()) != FALSE) {
+        return true;
+    }
+    if (WriteAt(file.Get(), old, 0)) {
+        SizeAt(file.Get(), old.size());
+    }
+    ::FlushFileBuffers(file.Get());
+    return false;
 }
 
 bool MayWrite(const std::filesystem::path& path)
@@ -52,14 +155,15 @@ bool MayWrite(const std::filesystem::path& path)
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         return false;
     }
-    const HANDLE file =
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    ::CloseHandle(file);
-    return true;
+    const Handle file(::CreateFileW(path.c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.Valid();
+}
+
+bool HasOtherNames(const std::filesystem::path& /*path*/)
+{
+    return false; // the system's profile functions replace the file; so does the rename here
 }
 
 bool ReplaceDurably(const std::filesystem::path& source, const std::filesystem::path& target)

@@ -8,10 +8,13 @@
 #include <cstring>
 #include <functional>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <vector>
 
 namespace lantorvix {
 namespace {
@@ -125,6 +128,43 @@ TEST_F(InstanceChannelTest, ASharedRuntimeFolderGetsAPrivateOne)
     }
     fs::permissions(own, fs::perms::all, fs::perm_options::replace);
     EXPECT_FALSE(InstanceListener::Open(runtime, kName)) << "a folder others may enter";
+}
+
+// With every descriptor in use a waiting caller cannot be taken in; it must not stay queued,
+// or the listener stays readable and the event loop spins on it.
+TEST_F(InstanceChannelTest, OutOfDescriptorsTheListenerDoesNotStayReadable)
+{
+    const auto listener = InstanceListener::Open(runtime, kName);
+    ASSERT_TRUE(listener);
+    const int caller = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socket.c_str(), sizeof(address.sun_path) - 1);
+    ASSERT_EQ(connect(caller, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    const rlimit low{256, limit.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    std::vector<int> filler;
+    for (int fd = ::dup(0); fd >= 0; fd = ::dup(0)) {
+        filler.push_back(fd);
+    }
+    const int error = errno;
+    listener->Serve([&] {
+        ++shown;
+        return true;
+    });
+    pollfd p{listener->Fd(), POLLIN, 0};
+    const int readable = poll(&p, 1, 0);
+    for (const int fd : filler) {
+        ::close(fd);
+    }
+    setrlimit(RLIMIT_NOFILE, &limit);
+    ASSERT_EQ(error, EMFILE);
+    EXPECT_EQ(readable, 0) << "the caller is still queued";
+    char answer[16];
+    EXPECT_EQ(recv(caller, answer, sizeof answer, 0), 0) << "the caller was not hung up on";
+    ::close(caller);
 }
 
 } // namespace

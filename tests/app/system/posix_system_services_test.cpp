@@ -8,8 +8,10 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <poll.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,6 +33,8 @@ protected:
         paths.workingDir = dir.Path() / "cwd";
         paths.configHome = dir.Path() / "config";
         fs::create_directories(paths.runtimeDir);
+        fs::permissions(paths.runtimeDir, fs::perms::owner_all,
+                        fs::perm_options::replace); // as $XDG_RUNTIME_DIR
         fs::create_directories(paths.workingDir);
     }
 
@@ -98,6 +102,28 @@ TEST_F(PosixServicesTest, SecondProcessIsRefusedUntilTheFirstDies)
     waitpid(second, &status, 0);
     guard.reset();
     EXPECT_NE(services.LockSingleInstance(kMutex), nullptr);
+}
+
+// In a folder all users share (the temp folder, without $XDG_RUNTIME_DIR), a file of the lock's
+// name that someone else holds neither refuses our start nor lets a second copy of ours run.
+TEST_F(PosixServicesTest, ALockInASharedFolderIsOutOfOtherUsersReach)
+{
+    fs::permissions(paths.runtimeDir, fs::perms::all | fs::perms::sticky_bit, fs::perm_options::replace);
+    const int foreign = ::open((paths.runtimeDir / kMutex).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(foreign, 0);
+    ASSERT_EQ(::flock(foreign, LOCK_EX | LOCK_NB), 0);
+    PosixSystemServices services(paths);
+    const auto guard = services.AcquireSingleInstance(kMutex);
+    EXPECT_NE(guard, nullptr) << "refused by another user's file";
+    int report = -1;
+    const pid_t second = StartLockHolder(paths, report);
+    ASSERT_GT(second, 0);
+    EXPECT_EQ(ReadReport(report), 'N') << "a second copy ran";
+    close(report);
+    kill(second, SIGKILL);
+    int status = 0;
+    waitpid(second, &status, 0);
+    ::close(foreign);
 }
 
 TEST_F(PosixServicesTest, ALockThatCannotBeMadeDoesNotRefuseStartUp)
@@ -282,6 +308,18 @@ TEST_F(PosixServicesTest, ExecutablePathIsThisTestProgram)
     EXPECT_EQ(exe.front(), '/');
     EXPECT_EQ(fs::path(exe).filename(), "system_tests");
     EXPECT_TRUE(fs::is_regular_file(exe));
+}
+
+// After a package upgrade replaced the running binary, the kernel names it "<path> (deleted)";
+// the autostart entry must name the path, where the new binary is.
+TEST_F(PosixServicesTest, ExecutablePathOfAReplacedBinaryIsItsStablePath)
+{
+    const fs::path program = dir.Path() / "lib" / "lantorvix";
+    fs::create_directories(program.parent_path());
+    test::WriteBytes(program, "new binary");
+    paths.selfExe = dir.Path() / "exe";
+    fs::create_symlink(program.string() + " (deleted)", paths.selfExe);
+    EXPECT_EQ(PosixSystemServices(paths).ExecutablePath(), program.string());
 }
 
 struct EnvCase {

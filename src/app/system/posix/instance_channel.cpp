@@ -29,26 +29,6 @@ bool OnlyOwnerEnters(int folderFd)
            (st.st_mode & (S_IRWXG | S_IRWXO)) == 0;
 }
 
-// A folder only this user may enter: the runtime folder itself when it is private (as
-// $XDG_RUNTIME_DIR is), else "lantorvix-<uid>" inside it (the temp-dir fallback), made when
-// create is set. Held open so that what was checked is what is used.
-UniqueFd PrivateFolder(const fs::path& runtimeDir, bool create)
-{
-    UniqueFd dir(::open(runtimeDir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!dir.Valid() || OnlyOwnerEnters(dir.Get())) {
-        return dir;
-    }
-    const std::string own = "lantorvix-" + std::to_string(::geteuid());
-    if (create && ::mkdirat(dir.Get(), own.c_str(), 0700) != 0 && errno != EEXIST) {
-        return {};
-    }
-    UniqueFd sub(::openat(dir.Get(), own.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!sub.Valid() || !OnlyOwnerEnters(sub.Get())) {
-        return {}; // someone else's, or opened up: no channel rather than an unsafe one
-    }
-    return sub;
-}
-
 // The socket's address through the held folder: short whatever the folder's path, and it
 // cannot be swapped for another folder after the check.
 std::optional<sockaddr_un> Address(int folderFd, const std::string& socketName)
@@ -76,15 +56,38 @@ std::string SocketName(std::string_view name)
     return std::string(name) + ".sock";
 }
 
+UniqueFd SpareDescriptor()
+{
+    return UniqueFd(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+}
+
 } // namespace
 
+UniqueFd PrivateRuntimeFolder(const fs::path& runtimeDir, bool create)
+{
+    UniqueFd dir(::open(runtimeDir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.Valid() || OnlyOwnerEnters(dir.Get())) {
+        return dir;
+    }
+    const std::string own = "lantorvix-" + std::to_string(::geteuid());
+    if (create && ::mkdirat(dir.Get(), own.c_str(), 0700) != 0 && errno != EEXIST) {
+        return {};
+    }
+    UniqueFd sub(::openat(dir.Get(), own.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!sub.Valid() || !OnlyOwnerEnters(sub.Get())) {
+        return {}; // someone else's, or opened up: no channel rather than an unsafe one
+    }
+    return sub;
+}
+
 InstanceListener::InstanceListener(UniqueFd folder, UniqueFd listener, std::string socketName)
-    : folderFd_(std::move(folder)), listenFd_(std::move(listener)), socketName_(std::move(socketName))
+    : folderFd_(std::move(folder)), listenFd_(std::move(listener)), spareFd_(SpareDescriptor()),
+      socketName_(std::move(socketName))
 {}
 
 std::unique_ptr<InstanceListener> InstanceListener::Open(const fs::path& runtimeDir, std::string_view name)
 {
-    UniqueFd folder = PrivateFolder(runtimeDir, true);
+    UniqueFd folder = PrivateRuntimeFolder(runtimeDir, true);
     if (!folder.Valid()) {
         return nullptr;
     }
@@ -120,6 +123,18 @@ void InstanceListener::Serve(const std::function<bool()>& show)
             if (errno == EINTR || errno == ECONNABORTED) {
                 continue;
             }
+            if ((errno == EMFILE || errno == ENFILE) && spareFd_.Valid()) {
+                // Out of descriptors: the caller waiting first is hung up on (it starts as if
+                // no copy answered) instead of staying queued and waking the loop for ever.
+                spareFd_.Reset();
+                const bool hungUp =
+                    UniqueFd(::accept4(listenFd_.Get(), nullptr, nullptr, SOCK_CLOEXEC)).Valid();
+                spareFd_ = SpareDescriptor();
+                if (!hungUp) {
+                    return;
+                }
+                continue;
+            }
             return; // EAGAIN: nobody else waits
         }
         if (!PeerIsThisUser(caller.Get())) {
@@ -133,7 +148,7 @@ void InstanceListener::Serve(const std::function<bool()>& show)
 
 bool AskRunningCopyToShow(const fs::path& runtimeDir, std::string_view name, std::chrono::milliseconds bound)
 {
-    const UniqueFd folder = PrivateFolder(runtimeDir, false);
+    const UniqueFd folder = PrivateRuntimeFolder(runtimeDir, false);
     if (!folder.Valid()) {
         return false;
     }

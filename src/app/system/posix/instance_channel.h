@@ -18,6 +18,13 @@ namespace lantorvix {
 // "lantorvix-<uid>" folder made in it), and both ends check the other's uid (SO_PEERCRED).
 // A connection is the whole request; the running copy answers one line and hangs up.
 
+// A folder only this user may enter: the runtime folder itself when it is private (as
+// $XDG_RUNTIME_DIR is), else "lantorvix-<uid>" inside it (the temp-dir fallback), made when
+// create is set; held open so that what was checked is what is used. Invalid when there is
+// none (someone else's folder of that name, or one opened up). The single-instance lock
+// lives here too, out of other users' reach.
+posix::UniqueFd PrivateRuntimeFolder(const std::filesystem::path& runtimeDir, bool create);
+
 // The running copy's end. Thread-safety: one thread; the event loop watches Fd() for reading
 // and calls Serve.
 class InstanceListener {
@@ -45,6 +52,9 @@ private:
 
     posix::UniqueFd folderFd_;
     posix::UniqueFd listenFd_;
+    // Given up to take one caller off the queue when no descriptor is left (EMFILE), so that
+    // a full table does not keep the listener readable for ever.
+    posix::UniqueFd spareFd_;
     std::string socketName_;
 };
 

@@ -1,6 +1,7 @@
 #include "app/system/posix/posix_system_services.h"
 
 #include "app/system/posix/desktop_entry.h"
+#include "app/system/posix/instance_channel.h"
 #include "app/system/posix/sysfs_serial_ports.h"
 #include "base/exception.h"
 #include "base/resource_strings.h"
@@ -173,8 +174,20 @@ PosixSystemServices::PosixSystemServices(PosixSystemPaths paths) : paths_(std::m
 
 std::unique_ptr<SingleInstanceGuard> PosixSystemServices::LockSingleInstance(std::string_view name)
 {
-    const fs::path file = paths_.runtimeDir / std::string(name);
-    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    // In a folder only this user may enter, beside the instance socket: no other user can hold
+    // the lock (refusing our start) or own its file (leaving us unguarded). Without one, the
+    // user's own settings folder, which every copy of this user finds alike.
+    posix::UniqueFd folder = PrivateRuntimeFolder(paths_.runtimeDir, true);
+    if (!folder.Valid()) {
+        const fs::path own = paths_.configHome / "Lantorvix";
+        std::error_code ec;
+        fs::create_directories(own, ec);
+        folder.Reset(::open(own.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    }
+    const std::string file(name);
+    const int fd = folder.Valid()
+                       ? ::openat(folder.Get(), file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600)
+                       : -1;
     if (fd < 0) {
         return std::make_unique<LockFileGuard>(-1);
     }
@@ -227,7 +240,18 @@ std::string PosixSystemServices::ExecutablePath()
 {
     std::error_code ec;
     const fs::path exe = fs::read_symlink(paths_.selfExe, ec);
-    return ec ? std::string() : exe.string();
+    if (ec) {
+        return {};
+    }
+    // A binary replaced while running (a package upgrade) is named "<path> (deleted)": the
+    // program the path names now is the one to start at the next log-on.
+    constexpr std::string_view kDeleted = " (deleted)";
+    std::string path = exe.string();
+    if (path.size() > kDeleted.size() &&
+        path.compare(path.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0 && !fs::exists(exe, ec)) {
+        path.resize(path.size() - kDeleted.size());
+    }
+    return path;
 }
 
 std::string PosixSystemServices::SettingsFilePath(std::string_view fileName)
