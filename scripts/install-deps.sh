@@ -9,6 +9,7 @@ run_pkgs=(
   build-essential cmake ninja-build pkg-config gettext
   qt6-base-dev libgl-dev
   libx11-dev libxtst-dev libxkbcommon-dev libxkbcommon-x11-dev xkb-data x11-xkb-utils
+  libglib2.0-dev
   xvfb xauth trayer x11-apps x11-xserver-utils imagemagick xdotool
   libwayland-dev libwayland-bin qt6-wayland
 )
@@ -22,6 +23,7 @@ test_pkgs=(
   wine64 wine nsis zip x11-utils
   devscripts wixl msitools
   xdotool strace valgrind procps python3 util-linux
+  gsettings-desktop-schemas libglib2.0-bin
 )
 
 pkgs=("${run_pkgs[@]}")

@@ -102,6 +102,10 @@ int RunProgram(const ProgramParts& parts)
     for (const std::string& failure : failures) {
         form.ShowGeneralError(failure);
     }
+    const std::shared_ptr<void> endWatch =
+        parts.watchEndRequests
+            ? parts.watchEndRequests([&form] { form.RunHandler([&] { form.EndProgram(); }); })
+            : nullptr;
     form.RunHandler([&] { form.FormCreate(); });
     if (!form.Connected() || !shell.TrayAvailable()) {
         shell.ShowWindow();

@@ -34,6 +34,10 @@ struct ProgramParts {
     // Tells the scanner from another device that takes its kernel name; none: any device at
     // the name is taken for the scanner.
     std::function<std::unique_ptr<DeviceIdentity>()> createDeviceIdentity = {};
+    // Calls `endProgram` on the main thread whenever the system asks the program to end
+    // (SIGTERM, SIGINT, SIGHUP on Linux) while the returned object lives; empty: nothing to
+    // watch.
+    std::function<std::shared_ptr<void>(std::function<void()> endProgram)> watchEndRequests = {};
 };
 
 // The program entry, in this order: the translation of the built-in messages, the port's

@@ -175,6 +175,14 @@ void TForm1::Kilps1Click()
     if (shell_.MessageBox(texts::kConfirmExit, texts::kCaption, BoxKind::yesNoQuestion) != BoxAnswer::yes) {
         return;
     }
+    EndProgram();
+}
+
+void TForm1::EndProgram()
+{
+    if (terminated_) {
+        return;
+    }
     StopWaitingForPort();
     shell_.RemoveTrayIcon();
     shell_.ProcessMessages();

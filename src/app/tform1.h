@@ -113,6 +113,9 @@ public:
     bool Connected() const;
     // True once the exit was confirmed.
     bool Terminated() const { return terminated_; }
+    // The exit "Kilépés" makes once confirmed, without the question: the system asked the
+    // program to end (SIGTERM at log-out, SIGINT, SIGHUP). The settings stay as they are.
+    void EndProgram();
 
     // ScanBuffer never keeps this many characters: a code and its stop string must fit below
     // it. Room for the largest 2D symbols (about 7,000 characters) with any stop string.

@@ -20,9 +20,10 @@ KeySequenceScope::KeySequenceScope()
 
 KeySequenceScope::~KeySequenceScope()
 {
-    if (--state.depth > 0) {
-        return;
-    }
+    // Every scope flushes at its end: a sequence typed from a box (a nested scope) goes out
+    // when it ends, as it did before events were held back; the outer one's events before
+    // the box were flushed by the box itself.
+    --state.depth;
     // A flush does not type (no nested scope), so the list stays as it is while we walk it.
     const auto pending = std::move(state.pending);
     state.pending.clear();

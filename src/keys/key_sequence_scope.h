@@ -15,7 +15,7 @@ protected:
 // send them to the system at once (one X server wake-up, one write) instead of one by one.
 // Outside a scope a keyboard sends every event as it comes: a caller that releases
 // modifiers after the sequence needs nothing of its own. Scopes nest (a sequence typed from
-// a box or a dispatched message); the outermost one flushes.
+// a box or a dispatched message); each flushes what is pending when it ends.
 //
 // Thread safety: the state is per thread; a sink is flushed on the thread that deferred it.
 class KeySequenceScope {

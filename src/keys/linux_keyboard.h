@@ -24,6 +24,9 @@ struct LinuxKeyboardOptions {
     std::string display;                    // X display name; empty: $DISPLAY
     std::string uinputPath = "/dev/uinput"; // the uinput device node
     XkbNames uinputLayout;                  // the layout uinput keys are chosen for
+    // The settings key [PROGRAM] KeyboardLayout= ("de", "de(nodeadkeys)", "hu,us"): the
+    // layout uinput keys are chosen for, over everything else; empty: not set.
+    std::string keyboardLayout;
     // The code page of bytes 128-255; unset: the Windows code page of $LC_ALL/$LC_CTYPE/$LANG.
     std::optional<CodePage> codePage;
     // Shows the "SendKeys" boxes (the GUI layer installs its own); unset: a line on stderr.
@@ -49,6 +52,22 @@ KeyboardBackend PreferredKeyboardBackend(const std::function<std::string(const c
 // the preferred one cannot be set up unless it was forced. Throws Exception with a message
 // saying what to fix when none can be used.
 std::unique_ptr<KeyboardPlatform> CreateLinuxKeyboard(LinuxKeyboardOptions options = {});
+
+// What `lantorvix --keyboard` reports: the keyboard keys are typed through, the layout and
+// group they are chosen for, and where that came from. A backend fills in its own lines.
+struct KeyboardDescription {
+    std::string keyboard; // e.g. "XTest (X display :0)", "uinput (/dev/uinput)"
+    std::string layout;   // XKB layouts with variants, e.g. "us,ru" or "de(nodeadkeys)"
+    std::string group;    // 1-based, with its layout, e.g. "2 (ru)"
+    std::string source;   // e.g. "X server", "settings key [PROGRAM] KeyboardLayout="
+    std::string problem;  // why the keyboard cannot be used; empty when it can
+};
+
+// The keyboard CreateLinuxKeyboard would make, described without making it (no uinput
+// device appears, no key code is lent).
+KeyboardDescription DescribeLinuxKeyboard(const LinuxKeyboardOptions& options = {});
+// One "Name: value" line per field that has a value.
+std::string FormatKeyboardDescription(const KeyboardDescription& description);
 
 // The Windows code page for the user's language from $LC_ALL, $LC_CTYPE or $LANG.
 CodePage CodePageFromEnvironment();

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -194,6 +195,96 @@ TEST_F(ProgramFaults, DeviceVanishesInACodeAndComesBackAtTheSamePathByItself)
     EXPECT_TRUE(probe.WindowsNamed(kWindowTitle).empty()) << "the window was shown";
     EXPECT_TRUE(Boxes().empty()) << Boxes().front();
     EXPECT_EQ(ReadBytes(folder / "work" / "Lantorvix.ini"), ini);
+}
+
+// The keymap as xkbcomp dumps it from the server.
+std::string KeymapDump(const std::string& display, const fs::path& file)
+{
+    EXPECT_EQ(RunProgram({"xkbcomp", "-xkb", display, file.string()}), 0);
+    return ReadBytes(file);
+}
+
+// Log-out sends SIGTERM: the program ends as after a confirmed exit, the key codes it lent
+// given back and the settings file untouched; SIGINT and SIGHUP the same.
+TEST_F(ProgramFaults, EndedBySignalsItGivesTheKeymapBackAndLeavesTheSettings)
+{
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        PtyPair pty;
+        WriteIni(pty.SlavePath(), kScanner);
+        const std::string ini = ReadBytes(folder / "work" / "Lantorvix.ini");
+        const std::string before = KeymapDump(xvfb.Display(), folder / "before.xkb");
+        StartProgram();
+        ASSERT_EQ(FirstScan(pty, "caf\xE9"), "caf\xC3\xA9<ENTER>"); // LANG=C: cp1252
+        ASSERT_TRUE(KeymapDump(xvfb.Display(), folder / "during.xkb") != before) << "no key code was lent";
+        ::kill(app->Pid(), signal);
+        EXPECT_EQ(app->Wait(10s), 0) << signal;
+        EXPECT_TRUE(KeymapDump(xvfb.Display(), folder / "after.xkb") == before)
+            << "keymap changed, signal " << signal;
+        EXPECT_EQ(ReadBytes(folder / "work" / "Lantorvix.ini"), ini) << signal;
+        EXPECT_TRUE(Boxes().empty()) << Boxes().front();
+        app.reset();
+    }
+}
+
+// What support staff ask: the keyboard, layout and group and where they came from, answered
+// without starting the program (no window, no single-instance lock).
+TEST(KeyboardReport, NamesTheUinputLayoutAndItsSource)
+{
+    const DesktopFolder home{TestTempPath("lantorvix-keyboard-")};
+    const fs::path runtime = home.Path() / "runtime";
+    fs::create_directories(runtime);
+    fs::create_directories(home.Path() / "config" / "Lantorvix");
+    struct Case {
+        std::string setting; // [PROGRAM] KeyboardLayout=, empty: no file
+        std::string environment;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {{"de(nodeadkeys),us",
+                           "hu",
+                           {"Keyboard: uinput (/dev/uinput)", "Layout: de(nodeadkeys),us",
+                            "Group: 1 (de(nodeadkeys))", "From: settings key [PROGRAM] KeyboardLayout="}},
+                          {"",
+                           "hu",
+                           {"Keyboard: uinput (/dev/uinput)", "Layout: hu", "Group: 1 (hu)",
+                            "From: environment ($XKB_DEFAULT_LAYOUT)"}},
+                          {"gnome",
+                           "hu",
+                           {"Keyboard: uinput (/dev/uinput)", "Layout: de(nodeadkeys),us", "Group: 2 (us)",
+                            "From: GNOME (org.gnome.desktop.input-sources)"}}};
+    for (const Case& c : cases) {
+        const fs::path ini = home.Path() / "config" / "Lantorvix" / "Lantorvix.ini";
+        fs::remove(ini);
+        fs::remove_all(home.Path() / "config" / "glib-2.0");
+        if (c.setting == "gnome") {
+            fs::create_directories(home.Path() / "config" / "glib-2.0" / "settings");
+            WriteBytes(
+                home.Path() / "config" / "glib-2.0" / "settings" / "keyfile",
+                "[org/gnome/desktop/input-sources]\nsources=[('xkb', 'de+nodeadkeys'), ('xkb', 'us')]\n"
+                "mru-sources=[('xkb', 'us')]\n");
+        } else if (!c.setting.empty()) {
+            WriteBytes(ini, "[PROGRAM]\nKeyboardLayout=" + c.setting + "\n");
+        }
+        ChildProcess report({{LANTORVIX_EXE, "--keyboard"},
+                             {{"DISPLAY", ""},
+                              {"WAYLAND_DISPLAY", ""},
+                              {"XDG_SESSION_TYPE", "tty"},
+                              {"XKB_DEFAULT_LAYOUT", c.environment},
+                              {"GSETTINGS_BACKEND", "keyfile"},
+                              {"XDG_CONFIG_HOME", (home.Path() / "config").string()},
+                              {"XDG_RUNTIME_DIR", runtime.string()}},
+                             home.Path().string(),
+                             false,
+                             true});
+        std::vector<std::string> lines;
+        while (const auto line = report.ReadLine(10s)) {
+            if (line->rfind("Problem:", 0) != 0) { // this machine may have no /dev/uinput
+                lines.push_back(*line);
+            }
+        }
+        report.Wait(10s);
+        EXPECT_EQ(lines, c.lines) << c.setting;
+    }
+    EXPECT_TRUE(fs::is_empty(runtime)) << "the single-instance guard was touched";
 }
 
 // Autostart at log-on often runs before the USB adapter is ready.

@@ -2,14 +2,19 @@
 #include "keys/linux/xkb_names_layout.h"
 #include "keys/linux_keyboard.h"
 #include "keys/send_keys.h"
+#include "keys/uinput/gnome_input_sources.h"
 #include "keys/uinput/uinput_keyboard.h"
+#include "support/wait_until.h"
 
 #include <gtest/gtest.h>
 #include <linux/input.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -24,6 +29,8 @@ using KeyEvents = std::vector<std::pair<int, int>>; // (key code, 1 press / 0 re
 struct PipeRun {
     KeyEvents keys;
     int writes = 0;
+    std::size_t largestWrite = 0; // in events
+    bool writesEndFrames = true;  // every write ends with a report
     bool synAfterEveryKey = true;
     std::vector<std::string> boxes;
     bool numLockAfter = false;
@@ -50,6 +57,9 @@ PipeRun TypeIntoPipe(const std::string& layout, const std::string& text)
             break;
         }
         ++run.writes;
+        const auto count = static_cast<std::size_t>(n) / sizeof(input_event);
+        run.largestWrite = std::max(run.largestWrite, count);
+        run.writesEndFrames = run.writesEndFrames && count > 0 && packet[count - 1].type == EV_SYN;
         events.insert(events.end(), packet.begin(),
                       packet.begin() + n / static_cast<ssize_t>(sizeof(input_event)));
     }
@@ -83,7 +93,10 @@ TEST_P(UinputStream, KernelReceivesThesePhysicalKeys)
     const auto run = TypeIntoPipe(GetParam().layout, GetParam().text);
     EXPECT_EQ(run.keys, GetParam().keys);
     EXPECT_TRUE(run.synAfterEveryKey);
-    EXPECT_EQ(run.writes, run.keys.empty() ? 0 : 1); // the whole code in one write
+    // A reader's buffer never fills: whole frames, at most 16 events, as few writes as that allows.
+    EXPECT_LE(run.largestWrite, 16u);
+    EXPECT_TRUE(run.writesEndFrames);
+    EXPECT_EQ(run.writes, static_cast<int>((run.keys.size() * 2 + 15) / 16));
     EXPECT_EQ(run.boxes, GetParam().boxes);
 }
 
@@ -124,6 +137,16 @@ INSTANTIATE_TEST_SUITE_P(
                     {42, 0},
                     {57, 1},
                     {57, 0}}},
+        // A Shift the sequence holds stays down across a dead-key character.
+        StreamCase{"DeGraveKeepsTheHeldShift",
+                   "de",
+                   "+(`a)",
+                   {{42, 1}, {13, 1}, {13, 0}, {57, 1}, {57, 0}, {30, 1}, {30, 0}, {42, 0}}},
+        StreamCase{
+            "DeCaretDeadKeyUnderHeldShift",
+            "de",
+            "+({^}a)",
+            {{42, 1}, {42, 0}, {41, 1}, {41, 0}, {42, 1}, {57, 1}, {57, 0}, {30, 1}, {30, 0}, {42, 0}}},
         // Ctrl+Alt for a key with an AltGr level becomes AltGr around that key only.
         StreamCase{"HuAtSignThroughAltGr",
                    "hu",
@@ -142,6 +165,88 @@ INSTANTIATE_TEST_SUITE_P(
                     {56, 0}}}),
     [](const auto& param) { return param.param.name; });
 
+// [PROGRAM] KeyboardLayout= wins over the environment and the configuration file, and the
+// layout it names is the one keys are chosen for.
+TEST(Uinput, TheSettingsKeyChoosesTheLayout)
+{
+    const std::string file = ::testing::TempDir() + "/keyboard";
+    {
+        std::ofstream(file) << "XKBMODEL=\"pc105\"\nXKBLAYOUT=\"fr\"\nXKBVARIANT=\"\"\n";
+    }
+    ::unsetenv("XKB_DEFAULT_LAYOUT");
+    const auto fromFile = ChooseUinputLayout({}, "", file);
+    EXPECT_EQ(fromFile.names.layout, "fr");
+    EXPECT_EQ(fromFile.source, file);
+    ::setenv("XKB_DEFAULT_LAYOUT", "hu", 1);
+    EXPECT_EQ(ChooseUinputLayout({}, "", file).source, "environment ($XKB_DEFAULT_LAYOUT)");
+    const auto chosen = ChooseUinputLayout({}, " de(nodeadkeys) , us", file);
+    ::unsetenv("XKB_DEFAULT_LAYOUT");
+    EXPECT_EQ(chosen.names.layout, "de,us");
+    EXPECT_EQ(chosen.names.variant, "nodeadkeys,");
+    EXPECT_EQ(chosen.source, "settings key [PROGRAM] KeyboardLayout=");
+    EXPECT_EQ(LayoutText(chosen.names), "de(nodeadkeys),us");
+    EXPECT_EQ(XkbNamesFromLayoutText("hu,us").variant, "");
+    // On German the Y and Z keys swap: "z" is the key US calls Y.
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds), 0);
+    {
+        UinputKeyboard keyboard(UinputDevice::FromStream(fds[1]),
+                                KeyLayout(DescribeXkbLayout(chosen.names, chosen.group)), CodePage::cp1252,
+                                {}, {});
+        EXPECT_TRUE(SendKeys(keyboard, "z", false));
+    }
+    input_event events[4];
+    ASSERT_EQ(::recv(fds[0], events, sizeof events, 0), static_cast<ssize_t>(sizeof events));
+    EXPECT_EQ(events[0].code, 21);
+    ::close(fds[0]);
+}
+
+// GNOME keeps the layouts in GSettings; a keyfile backend stands in for the user's database.
+TEST(Uinput, GnomeInputSourcesAreTypedForAndFollowed)
+{
+    const std::string home = ::testing::TempDir() + "/gnome-home";
+    std::filesystem::create_directories(home + "/glib-2.0/settings");
+    const auto write = [&](const std::string& current) {
+        std::ofstream(home + "/glib-2.0/settings/keyfile")
+            << "[org/gnome/desktop/input-sources]\nsources=[('xkb', 'de'), ('xkb', 'us')]\n"
+            << "mru-sources=[('xkb', '" << current << "'), ('xkb', 'de')]\n";
+    };
+    write("de");
+    ::setenv("GSETTINGS_BACKEND", "keyfile", 1);
+    ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    const auto gnome = GnomeInputSources::Open();
+    ASSERT_TRUE(gnome) << "the schema org.gnome.desktop.input-sources is not installed";
+    const auto first = gnome->Read();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(LayoutText(first->names), "de,us");
+    EXPECT_EQ(first->group, 0);
+
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds), 0);
+    const auto typedZ = [&] {
+        input_event events[4];
+        return ::recv(fds[0], events, sizeof events, 0) == static_cast<ssize_t>(sizeof events)
+                   ? events[0].code
+                   : -1;
+    };
+    UinputKeyboard keyboard(UinputDevice::FromStream(fds[1]), KeyLayout(DescribeXkbLayout(first->names, 0)),
+                            CodePage::cp1252, {}, {});
+    keyboard.FollowLayout(
+        [&] {
+            const auto s = gnome->Read();
+            return UinputLayoutChoice{s->names, s->group, "GNOME"};
+        },
+        {first->names, 0, "GNOME"});
+    EXPECT_TRUE(SendKeys(keyboard, "z", false));
+    EXPECT_EQ(typedZ(), 21); // German: Z where US has Y
+    write("us");             // the user switches to the second source
+    ASSERT_TRUE(test::WaitUntil([&] { return gnome->Read()->group == 1; }));
+    EXPECT_TRUE(SendKeys(keyboard, "z", false));
+    EXPECT_EQ(typedZ(), 44);
+    ::close(fds[0]);
+    ::unsetenv("GSETTINGS_BACKEND");
+}
+
 TEST(Uinput, NumLockIsToggledByTheKeyAndTracked)
 {
     auto run = TypeIntoPipe("us", "{NUMLOCK}");
@@ -156,6 +261,33 @@ TEST(Uinput, KeysLeftDownAreReleasedWhenTheKeyboardGoes)
 {
     const auto run = TypeIntoPipe("us", "+(a");
     EXPECT_EQ(run.keys, (KeyEvents{{42, 1}, {30, 1}, {30, 0}, {42, 0}}));
+}
+
+// A code typed while a box is open (a scan that arrived meanwhile) goes out when it ends,
+// not held until the code that opened the box is finished.
+TEST(Uinput, ACodeTypedWhileABoxIsOpenGoesOutWhenItEnds)
+{
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds), 0);
+    int seenInBox = -1;
+    UinputKeyboard* self = nullptr;
+    UinputKeyboard keyboard(
+        UinputDevice::FromStream(fds[1]), KeyLayout(DescribeXkbLayout({"evdev", "pc105", "us", "", ""})),
+        CodePage::cp1250,
+        [&](std::string_view, std::string_view) {
+            ::recv(fds[0], nullptr, 0, MSG_DONTWAIT | MSG_TRUNC); // the outer "a", flushed before the box
+            EXPECT_TRUE(SendKeys(*self, "b", false));
+            input_event events[8];
+            seenInBox = static_cast<int>(::recv(fds[0], events, sizeof events, MSG_DONTWAIT));
+        },
+        {});
+    self = &keyboard;
+    EXPECT_TRUE(SendKeys(keyboard,
+                         "a\xED"
+                         "c",
+                         false));
+    EXPECT_EQ(seenInBox, static_cast<int>(4 * sizeof(input_event)));
+    ::close(fds[0]);
 }
 
 TEST(Uinput, WithoutAGuiTheBoxesGoToStandardError)

@@ -2,12 +2,21 @@
 
 #include "base/exception.h"
 #include "keys/linux/xkb_names_layout.h"
+#include "keys/uinput/gnome_input_sources.h"
 #include "keys/uinput/uinput_keyboard.h"
 #include "keys/wayland/wayland_keyboard.h"
 #include "keys/wayland/wayland_virtual_keyboard.h"
+#include "keys/x11/x_layout.h"
 #include "keys/x11/xtest_keyboard.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <utility>
 
 namespace lantorvix {
 
@@ -16,6 +25,25 @@ std::string Env(const char* name)
 {
     const char* v = std::getenv(name);
     return v == nullptr ? std::string() : std::string(v);
+}
+
+// The uinput layout, asked again for each key sequence: the settings key, else the desktop's
+// (GNOME), else the environment and /etc/default/keyboard.
+std::function<UinputLayoutChoice()> UinputLayoutResolver(const LinuxKeyboardOptions& options)
+{
+    std::shared_ptr<GnomeInputSources> gnome;
+    if (options.keyboardLayout.empty() && options.uinputLayout.layout.empty()) {
+        gnome = GnomeInputSources::Open();
+    }
+    return [gnome, given = options.uinputLayout, key = options.keyboardLayout] {
+        if (gnome) {
+            if (auto sources = gnome->Read()) {
+                return UinputLayoutChoice{sources->names, sources->group,
+                                          "GNOME (org.gnome.desktop.input-sources)"};
+            }
+        }
+        return ChooseUinputLayout(given, key);
+    };
 }
 } // namespace
 
@@ -89,15 +117,79 @@ std::unique_ptr<KeyboardPlatform> CreateLinuxKeyboard(LinuxKeyboardOptions optio
         }
     }
     try {
-        KeyLayout layout(DescribeXkbLayout(ConfiguredXkbNames(options.uinputLayout)));
+        auto resolve = UinputLayoutResolver(options);
+        const UinputLayoutChoice choice = resolve();
+        KeyLayout layout(DescribeXkbLayout(choice.names, choice.group));
         auto keyboard =
             std::make_unique<UinputKeyboard>(UinputDevice::Create(options.uinputPath), std::move(layout),
                                              codePage, options.messageBox, options.pumpKeyboardMessages);
         keyboard->SetFlushEachEvent(flushEachEvent);
+        keyboard->FollowLayout(std::move(resolve), choice);
         return keyboard;
     } catch (const Exception& e) {
         throw Exception(earlier + e.what());
     }
+}
+
+namespace {
+KeyboardDescription DescribeUinput(const LinuxKeyboardOptions& options)
+{
+    KeyboardDescription d;
+    d.keyboard = "uinput (" + options.uinputPath + ")";
+    const UinputLayoutChoice choice = UinputLayoutResolver(options)();
+    d.layout = LayoutText(choice.names);
+    d.group = std::to_string(choice.group + 1) + " (" + GroupLayoutText(choice.names, choice.group) + ")";
+    d.source = choice.source;
+    try {
+        DescribeXkbLayout(choice.names, choice.group);
+    } catch (const Exception& e) {
+        d.problem = e.what();
+    }
+    if (::access(options.uinputPath.c_str(), W_OK) != 0) {
+        const std::string reason = options.uinputPath + ": " + std::strerror(errno);
+        d.problem = d.problem.empty() ? reason : d.problem + "; " + reason;
+    }
+    return d;
+}
+} // namespace
+
+KeyboardDescription DescribeLinuxKeyboard(const LinuxKeyboardOptions& options)
+{
+    std::string xtestFailure;
+    if (PreferredKeyboardBackend(Env, options.display) == KeyboardBackend::xtest) {
+        const std::string name = options.display.empty() ? Env("DISPLAY") : options.display;
+        if (const auto names = DescribeXServer(name)) {
+            KeyboardDescription d;
+            d.keyboard = "XTest (X display " + name + ")";
+            d.layout = LayoutText(names->names);
+            d.group =
+                std::to_string(names->group + 1) + " (" + GroupLayoutText(names->names, names->group) + ")";
+            d.source = "X server";
+            return d;
+        }
+        xtestFailure = "Cannot open the X display \"" + name + "\"; ";
+    }
+    KeyboardDescription d = DescribeUinput(options);
+    if (!xtestFailure.empty()) {
+        d.problem = xtestFailure + d.problem;
+    }
+    return d;
+}
+
+std::string FormatKeyboardDescription(const KeyboardDescription& d)
+{
+    std::string out;
+    const std::pair<const char*, const std::string*> lines[] = {{"Keyboard", &d.keyboard},
+                                                                {"Layout", &d.layout},
+                                                                {"Group", &d.group},
+                                                                {"From", &d.source},
+                                                                {"Problem", &d.problem}};
+    for (const auto& [name, value] : lines) {
+        if (!value->empty()) {
+            out += std::string(name) + ": " + *value + "\n";
+        }
+    }
+    return out;
 }
 
 } // namespace lantorvix

@@ -40,21 +40,25 @@ void LinuxKeyboardBase::PrepareCharacters(std::string_view characters)
     // Every character of the sequence that needs a lent key gets it before the first key
     // event: a client then learns of all new bindings before it meets any of those keys, and
     // no binding changes while the sequence is on its way.
+    afterBox_ = false;
+    SequenceBegins();
     const KeyLayout& layout = Layout(true);
+    preparing_ = true;
     for (const char ch : characters) {
         const char32_t c = AnsiToCodePoint(static_cast<unsigned char>(ch), codePage_);
         if (layout.VkKeyScan(c) == kNoKey) {
             Lend(c);
         }
     }
+    preparing_ = false;
 }
 
 ShiftedKey LinuxKeyboardBase::VkKeyScan(unsigned char ch)
 {
     const char32_t c = AnsiToCodePoint(ch, codePage_);
-    // Within a sequence the layout was brought up to date once, at its start: the whole code
-    // is typed for one layout and group.
-    if (const ShiftedKey key = Layout(!KeySequenceScope::Active()).VkKeyScan(c); key != kNoKey) {
+    // Within a sequence the layout was brought up to date once, at its start, and again after
+    // a box (the user may have switched it meanwhile); not per character.
+    if (const ShiftedKey key = CurrentLayout(!KeySequenceScope::Active()).VkKeyScan(c); key != kNoKey) {
         return key;
     }
     const auto id = Lend(c);
@@ -69,7 +73,18 @@ ShiftedKey LinuxKeyboardBase::VkKeyScan(unsigned char ch)
 
 std::uint32_t LinuxKeyboardBase::MapVirtualKey(std::uint8_t vk)
 {
-    return Layout(false).ScanCode(vk);
+    return CurrentLayout(false).ScanCode(vk);
+}
+
+const KeyLayout& LinuxKeyboardBase::CurrentLayout(bool refresh)
+{
+    if (afterBox_) {
+        afterBox_ = false;
+        ForgetLayout();
+        SequenceBegins();
+        refresh = true;
+    }
+    return Layout(refresh);
 }
 
 bool LinuxKeyboardBase::IsCtrl(std::uint16_t evdev) const
@@ -96,7 +111,7 @@ void LinuxKeyboardBase::KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32
         AfterKeyEvent();
         return;
     }
-    const KeyLayout& layout = Layout(false);
+    const KeyLayout& layout = CurrentLayout(false);
     std::optional<std::uint16_t> evdev = layout.EvdevForVk(vk);
     if (!evdev && scan != 0) {
         evdev = EvdevForSet1Scan(scan, (flags & kKeyEventExtendedKey) != 0);
@@ -212,10 +227,11 @@ void LinuxKeyboardBase::ShowMessageBox(std::string_view text, std::string_view c
     Flush(); // the keys before the error arrive while the box waits
     if (messageBox_) {
         messageBox_(text, caption);
-        return;
+    } else {
+        const std::string line = AnsiToUtf8(caption, codePage_) + ": " + AnsiToUtf8(text, codePage_) + "\n";
+        std::fputs(line.c_str(), stderr);
     }
-    const std::string line = AnsiToUtf8(caption, codePage_) + ": " + AnsiToUtf8(text, codePage_) + "\n";
-    std::fputs(line.c_str(), stderr);
+    afterBox_ = KeySequenceScope::Active();
 }
 
 } // namespace lantorvix

@@ -57,6 +57,14 @@ protected:
     virtual void Flush() {}
     virtual bool NumLockState() = 0;
     virtual void SetNumLockState(bool on) = 0;
+    // A key sequence is about to be typed, or goes on after a box: what was prepared for the
+    // keys before it may be stale.
+    virtual void SequenceBegins() {}
+    // After a box in the middle of a sequence: the layout and group are to be read from the
+    // system again, not taken from notifications that may still be on their way.
+    virtual void ForgetLayout() {}
+    // True while PrepareCharacters asks for lent keys (their keys come later).
+    bool Preparing() const { return preparing_; }
     // A key lent to a printable character the layout has no key for: an id for EmitLentKey,
     // or nothing (the character cannot be typed).
     virtual std::optional<unsigned> LendKey(char32_t) { return std::nullopt; }
@@ -65,6 +73,8 @@ protected:
 
     // One press or release of a physical key, tracked so that ReleaseHeldKeys can let it go.
     void Emit(std::uint16_t evdev, bool press);
+    // True while the physical key is pressed by this keyboard.
+    bool IsDown(std::uint16_t evdev) const { return down_.count(evdev) != 0; }
 
 private:
     static constexpr std::uint8_t kLentVkFirst = 0xC3; // 0xC3-0xDA: no key on any keyboard
@@ -72,6 +82,8 @@ private:
 
     void FlushKeyEvents() override { Flush(); }
     std::optional<unsigned> Lend(char32_t c);
+    // The layout for the next key: read again when asked to, or after a box.
+    const KeyLayout& CurrentLayout(bool refresh);
     void AfterKeyEvent();
     bool IsCtrl(std::uint16_t evdev) const;
     bool IsAlt(std::uint16_t evdev) const;
@@ -91,6 +103,8 @@ private:
     std::array<unsigned, kLentVkCount> lentIdOfVk_{};
     std::size_t nextLentVk_ = 0;
     bool flushEachEvent_ = false;
+    bool preparing_ = false;
+    bool afterBox_ = false; // a box was shown in the middle of a sequence
 };
 
 } // namespace lantorvix

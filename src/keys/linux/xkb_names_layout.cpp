@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <vector>
 
 namespace lantorvix {
 
@@ -81,7 +82,7 @@ XkbNames ConfiguredXkbNames(XkbNames names, std::string_view configFile)
     return names;
 }
 
-LayoutDescription DescribeXkbLayout(const XkbNames& names)
+LayoutDescription DescribeXkbLayout(const XkbNames& names, int group)
 {
     std::unique_ptr<xkb_context, ContextDeleter> context(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
     if (!context) {
@@ -98,6 +99,8 @@ LayoutDescription DescribeXkbLayout(const XkbNames& names)
                         names.variant + "\")");
     }
     xkb_keymap* map = keymap.get();
+    const auto layout = static_cast<xkb_layout_index_t>(
+        static_cast<xkb_layout_index_t>(group) < xkb_keymap_num_layouts(map) ? group : 0);
     const xkb_keycode_t first = xkb_keymap_min_keycode(map);
     const xkb_keycode_t last = xkb_keymap_max_keycode(map);
 
@@ -106,9 +109,10 @@ LayoutDescription DescribeXkbLayout(const XkbNames& names)
     // The AltGr key: right Alt when it selects the third level, else the first key that does.
     for (xkb_keycode_t kc = first; kc <= last; ++kc) {
         const xkb_keysym_t* syms = nullptr;
-        if (kc >= 8 && kc <= 255 && xkb_keymap_key_get_syms_by_level(map, kc, 0, 0, &syms) == 1 &&
+        if (kc >= 8 && kc <= 255 && xkb_keymap_key_get_syms_by_level(map, kc, layout, 0, &syms) == 1 &&
             syms[0] == XKB_KEY_ISO_Level3_Shift && (!description.level3Key || kc == kRightAltKeycode)) {
             std::unique_ptr<xkb_state, StateDeleter> state(xkb_state_new(map));
+            xkb_state_update_mask(state.get(), 0, 0, 0, 0, 0, layout);
             xkb_state_update_key(state.get(), kc, XKB_KEY_DOWN);
             level3Mask = xkb_state_serialize_mods(state.get(), XKB_STATE_MODS_DEPRESSED);
             description.level3Key = static_cast<std::uint16_t>(kc - 8);
@@ -130,7 +134,7 @@ LayoutDescription DescribeXkbLayout(const XkbNames& names)
             if (level >= 2 && level3Mask == 0) {
                 break;
             }
-            xkb_state_update_mask(state.get(), masks[level], 0, 0, 0, 0, 0);
+            xkb_state_update_mask(state.get(), masks[level], 0, 0, 0, 0, layout);
             const xkb_keysym_t sym = xkb_state_key_get_one_sym(state.get(), kc);
             key.keysyms[static_cast<std::size_t>(level)] = sym;
             key.chars[static_cast<std::size_t>(level)] = xkb_keysym_to_utf32(sym);
@@ -138,6 +142,108 @@ LayoutDescription DescribeXkbLayout(const XkbNames& names)
         description.keys.push_back(key);
     }
     return description;
+}
+
+namespace {
+std::vector<std::string> SplitCommas(std::string_view text)
+{
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', start);
+        parts.emplace_back(text.substr(start, comma - start));
+        if (comma == std::string_view::npos) {
+            return parts;
+        }
+        start = comma + 1;
+    }
+}
+
+std::string Trimmed(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    const auto last = text.find_last_not_of(" \t");
+    return first == std::string_view::npos ? std::string()
+                                           : std::string(text.substr(first, last - first + 1));
+}
+} // namespace
+
+XkbNames XkbNamesFromLayoutText(std::string_view text)
+{
+    XkbNames names;
+    bool anyVariant = false;
+    const auto parts = SplitCommas(text);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        std::string part = Trimmed(parts[i]);
+        std::string variant;
+        if (const auto open = part.find('('); open != std::string::npos && part.back() == ')') {
+            variant = Trimmed(std::string_view(part).substr(open + 1, part.size() - open - 2));
+            part = Trimmed(std::string_view(part).substr(0, open));
+        }
+        anyVariant = anyVariant || !variant.empty();
+        if (i > 0) {
+            names.layout += ',';
+            names.variant += ',';
+        }
+        names.layout += part;
+        names.variant += variant;
+    }
+    if (!anyVariant) {
+        names.variant.clear();
+    }
+    return names;
+}
+
+std::string GroupLayoutText(const XkbNames& names, int group)
+{
+    const auto layouts = SplitCommas(names.layout);
+    const auto variants = SplitCommas(names.variant);
+    const auto g = static_cast<std::size_t>(group);
+    if (g >= layouts.size()) {
+        return {};
+    }
+    const std::string variant = g < variants.size() ? variants[g] : std::string();
+    return variant.empty() ? layouts[g] : layouts[g] + "(" + variant + ")";
+}
+
+std::string LayoutText(const XkbNames& names)
+{
+    std::string text;
+    const auto count = SplitCommas(names.layout).size();
+    for (std::size_t g = 0; g < count; ++g) {
+        if (g > 0) {
+            text += ',';
+        }
+        text += GroupLayoutText(names, static_cast<int>(g));
+    }
+    return text;
+}
+
+UinputLayoutChoice ChooseUinputLayout(const XkbNames& given, std::string_view settingsKey,
+                                      std::string_view configFile)
+{
+    UinputLayoutChoice choice;
+    if (!Trimmed(settingsKey).empty()) {
+        XkbNames names = XkbNamesFromLayoutText(settingsKey);
+        names.rules = given.rules;
+        names.model = given.model;
+        names.options = given.options;
+        choice.names = ConfiguredXkbNames(names, configFile);
+        choice.source = "settings key [PROGRAM] KeyboardLayout=";
+        return choice;
+    }
+    choice.names = ConfiguredXkbNames(given, configFile);
+    if (!given.layout.empty()) {
+        choice.source = "given by the caller";
+    } else if (const char* v = std::getenv("XKB_DEFAULT_LAYOUT"); v != nullptr && *v != '\0') {
+        choice.source = "environment ($XKB_DEFAULT_LAYOUT)";
+    } else if (!choice.names.layout.empty()) {
+        choice.source = std::string(configFile);
+    } else {
+        choice.source = "xkbcommon's default";
+        choice.names.layout = "us";
+    }
+    return choice;
 }
 
 } // namespace lantorvix

@@ -1,12 +1,14 @@
 #include "keys/uinput/uinput_device.h"
 
 #include "base/exception.h"
+#include <algorithm>
 
 #include <fcntl.h>
 #include <linux/uinput.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -118,10 +120,13 @@ void UinputDevice::Key(std::uint16_t code, bool press)
 
 void UinputDevice::Send()
 {
+    // A key and its report are two events, so a cut at an even count ends a frame.
+    static_assert(kMaxEventsPerWrite % 2 == 0);
     const char* p = queued_.data();
     std::size_t left = queued_.size();
     while (left > 0) {
-        const ssize_t n = ::write(fd_, p, left);
+        const std::size_t chunk = std::min(left, kMaxEventsPerWrite * sizeof(input_event));
+        const ssize_t n = ::write(fd_, p, chunk);
         if (n < 0 && errno == EINTR) {
             continue;
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,9 +26,12 @@ public:
 
     // Queues one key press or release followed by a report boundary (EV_SYN/SYN_REPORT).
     void Key(std::uint16_t code, bool press);
-    // Hands the queued events to the kernel in one write. A write the kernel refuses is
-    // dropped, as an undeliverable key event is.
+    // Hands the queued events to the kernel in writes of at most kMaxEventsPerWrite events,
+    // whole frames each: a compositor's evdev reader holds only a few dozen events before it
+    // drops a burst. A write the kernel refuses is dropped, as an undeliverable key event is.
     void Send();
+
+    static constexpr std::size_t kMaxEventsPerWrite = 16;
 
 private:
     UinputDevice(int fd, bool created) : fd_(fd), created_(created) {}

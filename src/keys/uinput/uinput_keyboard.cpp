@@ -1,12 +1,16 @@
 #include "keys/uinput/uinput_keyboard.h"
 
+#include "base/exception.h"
+
 #include <utility>
+#include <vector>
 
 namespace lantorvix {
 
 namespace {
 constexpr std::uint16_t kKeyNumLock = 69;
 constexpr std::uint16_t kKeyLeftShift = 42;
+constexpr std::uint16_t kKeyRightShift = 54;
 constexpr std::uint16_t kKeySpace = 57;
 } // namespace
 
@@ -15,6 +19,31 @@ UinputKeyboard::UinputKeyboard(UinputDevice device, KeyLayout layout, CodePage c
     : LinuxKeyboardBase(codePage, std::move(messageBox), std::move(pump)), device_(std::move(device)),
       layout_(std::move(layout))
 {}
+
+void UinputKeyboard::FollowLayout(std::function<UinputLayoutChoice()> resolve, UinputLayoutChoice current)
+{
+    resolve_ = std::move(resolve);
+    current_ = std::move(current);
+}
+
+const KeyLayout& UinputKeyboard::Layout(bool refresh)
+{
+    if (!refresh || !resolve_) {
+        return layout_;
+    }
+    UinputLayoutChoice choice = resolve_();
+    if (LayoutText(choice.names) == LayoutText(current_.names) && choice.group == current_.group) {
+        return layout_;
+    }
+    try {
+        layout_ = KeyLayout(DescribeXkbLayout(choice.names, choice.group));
+        deadKeys_.clear();
+        current_ = std::move(choice);
+    } catch (const Exception&) {
+        // A layout that does not compile leaves the keys as they were.
+    }
+    return layout_;
+}
 
 void UinputKeyboard::SetNumLockState(bool on)
 {
@@ -43,7 +72,9 @@ std::optional<unsigned> UinputKeyboard::LendKey(char32_t ch)
 void UinputKeyboard::EmitLentKey(unsigned id, bool press)
 {
     // The dead key with its own level is one whole keystroke; Space carries the press and
-    // release the caller asked for, so a repeat count repeats the accent.
+    // release the caller asked for, so a repeat count repeats the accent. A Shift the
+    // sequence holds is let go for a dead key without Shift and pressed again after it, so
+    // it is down afterwards exactly as before.
     if (!press) {
         Emit(kKeySpace, false);
         return;
@@ -52,7 +83,19 @@ void UinputKeyboard::EmitLentKey(unsigned id, bool press)
     const std::uint16_t evdev = *layout_.EvdevForVk(VirtualKeyOf(key));
     const bool shift = (ShiftBitsOf(key) & kShiftBit) != 0;
     const auto altGr = (ShiftBitsOf(key) & kCtrlBit) != 0 ? layout_.Level3Key() : std::nullopt;
-    if (shift) {
+    std::vector<std::uint16_t> held;
+    for (const std::uint16_t s : {kKeyLeftShift, kKeyRightShift}) {
+        if (IsDown(s)) {
+            held.push_back(s);
+        }
+    }
+    const bool pressShift = shift && held.empty();
+    if (!shift) {
+        for (const auto s : held) {
+            Emit(s, false);
+        }
+    }
+    if (pressShift) {
         Emit(kKeyLeftShift, true);
     }
     if (altGr) {
@@ -63,8 +106,13 @@ void UinputKeyboard::EmitLentKey(unsigned id, bool press)
     if (altGr) {
         Emit(*altGr, false);
     }
-    if (shift) {
+    if (pressShift) {
         Emit(kKeyLeftShift, false);
+    }
+    if (!shift) {
+        for (const auto s : held) {
+            Emit(s, true);
+        }
     }
     Emit(kKeySpace, true);
 }

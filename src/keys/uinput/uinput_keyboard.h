@@ -1,8 +1,10 @@
 #pragma once
 
 #include "keys/linux/linux_keyboard_base.h"
+#include "keys/linux/xkb_names_layout.h"
 #include "keys/uinput/uinput_device.h"
 
+#include <functional>
 #include <vector>
 
 namespace lantorvix {
@@ -19,11 +21,15 @@ public:
     UinputKeyboard(UinputDevice device, KeyLayout layout, CodePage codePage, MessageBoxHandler messageBox,
                    std::function<void()> pump);
     ~UinputKeyboard() override { ReleaseHeldKeys(); }
+
+    // Asked once per key sequence for the layout to type for (the desktop's may change while
+    // the program runs); keys are chosen anew when it names another layout or group.
+    void FollowLayout(std::function<UinputLayoutChoice()> resolve, UinputLayoutChoice current);
     UinputKeyboard(const UinputKeyboard&) = delete;
     UinputKeyboard& operator=(const UinputKeyboard&) = delete;
 
 protected:
-    const KeyLayout& Layout(bool) override { return layout_; }
+    const KeyLayout& Layout(bool refresh) override;
     void EmitKey(std::uint16_t evdev, bool press) override { device_.Key(evdev, press); }
     void Flush() override { device_.Send(); }
     bool NumLockState() override { return numLock_; }
@@ -34,6 +40,8 @@ protected:
 private:
     UinputDevice device_;
     KeyLayout layout_;
+    std::function<UinputLayoutChoice()> resolve_;
+    UinputLayoutChoice current_;
     bool numLock_ = false;
     std::vector<ShiftedKey> deadKeys_; // the dead keys LendKey gave out, by id
 };

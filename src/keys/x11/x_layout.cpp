@@ -3,11 +3,13 @@
 #include "base/exception.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <memory>
+#include <string>
 
 namespace lantorvix {
 
@@ -50,18 +52,9 @@ int EffectiveGroup(XkbDescPtr xkb, KeyCode kc, int group)
 }
 } // namespace
 
-LayoutDescription DescribeXServerLayout(Display* display, const std::function<bool(int keycode)>& skip)
+namespace {
+LayoutDescription DescribeGroup(XkbDescPtr map, int group, const std::function<bool(int keycode)>& skip)
 {
-    std::unique_ptr<XkbDescRec, KeyboardFree> xkb(
-        XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask | XkbModifierMapMask, XkbUseCoreKbd));
-    if (!xkb) {
-        throw Exception("Cannot read the keyboard map of the X server");
-    }
-    XkbStateRec state{};
-    XkbGetState(display, XkbUseCoreKbd, &state);
-    const int group = state.group;
-    XkbDescPtr map = xkb.get();
-
     LayoutDescription description;
     unsigned level3Mask = 0;
     // The AltGr key: right Alt when it selects the third level, else the first key that does.
@@ -99,6 +92,71 @@ LayoutDescription DescribeXServerLayout(Display* display, const std::function<bo
         description.keys.push_back(key);
     }
     return description;
+}
+} // namespace
+
+XServerNames ReadXServerNames(Display* display)
+{
+    XServerNames out;
+    XkbStateRec state{};
+    XkbGetState(display, XkbUseCoreKbd, &state);
+    out.group = state.group;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    const Atom property = XInternAtom(display, "_XKB_RULES_NAMES", True);
+    if (property == 0 || XGetWindowProperty(display, DefaultRootWindow(display), property, 0, 1024, False,
+                                            XA_STRING, &type, &format, &count, &after, &data) != Success) {
+        return out;
+    }
+    // rules, model, layout, variant, options: NUL-terminated strings one after the other.
+    std::string* fields[] = {&out.names.rules, &out.names.model, &out.names.layout, &out.names.variant,
+                             &out.names.options};
+    std::size_t field = 0;
+    for (unsigned long i = 0; data != nullptr && format == 8 && i < count && field < 5; ++i) {
+        if (data[i] == 0) {
+            ++field;
+        } else {
+            fields[field]->push_back(static_cast<char>(data[i]));
+        }
+    }
+    XFree(data);
+    return out;
+}
+
+std::optional<XServerNames> DescribeXServer(const std::string& displayName)
+{
+    Display* display = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str());
+    if (display == nullptr) {
+        return std::nullopt;
+    }
+    XServerNames names = ReadXServerNames(display);
+    XCloseDisplay(display);
+    return names;
+}
+
+XServerKeyboard DescribeXServerKeyboard(Display* display, const std::function<bool(int keycode)>& skip)
+{
+    std::unique_ptr<XkbDescRec, KeyboardFree> xkb(
+        XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask | XkbModifierMapMask, XkbUseCoreKbd));
+    if (!xkb) {
+        throw Exception("Cannot read the keyboard map of the X server");
+    }
+    XkbStateRec state{};
+    XkbGetState(display, XkbUseCoreKbd, &state);
+    XkbDescPtr map = xkb.get();
+    int groups = 1;
+    for (int kc = map->min_key_code; kc <= map->max_key_code; ++kc) {
+        groups = std::max<int>(groups, XkbKeyNumGroups(map, static_cast<KeyCode>(kc)));
+    }
+    XServerKeyboard keyboard;
+    keyboard.activeGroup = state.group < groups ? state.group : 0;
+    for (int g = 0; g < groups; ++g) {
+        keyboard.groups.push_back(DescribeGroup(map, g, skip));
+    }
+    return keyboard;
 }
 
 } // namespace lantorvix

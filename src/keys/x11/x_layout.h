@@ -1,16 +1,34 @@
 #pragma once
 
 #include "keys/linux/layout_description.h"
+#include "keys/linux_keyboard.h"
 
 #include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
 struct _XDisplay;
 
 namespace lantorvix {
 
-// The X server's core keyboard map in its current group, read through XKB, without the key
-// codes `skip` names (ones lent to other keysyms for the moment).
-LayoutDescription DescribeXServerLayout(_XDisplay* display,
+// The X server's core keyboard map, read through XKB, without the key codes `skip` names
+// (ones lent to other keysyms): every group of it, and the group in use.
+struct XServerKeyboard {
+    std::vector<LayoutDescription> groups; // at least one
+    int activeGroup = 0;
+};
+// The XKB names the server's keymap was made from (its _XKB_RULES_NAMES) and the group in
+// use (0-based).
+struct XServerNames {
+    XkbNames names;
+    int group = 0;
+};
+XServerNames ReadXServerNames(_XDisplay* display);
+// The same through a connection of its own; nothing when the display cannot be opened.
+std::optional<XServerNames> DescribeXServer(const std::string& displayName);
+
+XServerKeyboard DescribeXServerKeyboard(_XDisplay* display,
                                         const std::function<bool(int keycode)>& skip = {});
 
 } // namespace lantorvix

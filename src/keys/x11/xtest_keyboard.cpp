@@ -9,9 +9,14 @@
 #include <X11/keysym.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace lantorvix {
+
+namespace {
+constexpr std::uint16_t kKeyLeftShift = 42;
+} // namespace
 
 void XTestKeyboard::DisplayCloser::operator()(_XDisplay* d) const
 {
@@ -19,7 +24,7 @@ void XTestKeyboard::DisplayCloser::operator()(_XDisplay* d) const
 }
 
 XTestKeyboard::XTestKeyboard(const std::string& displayName, CodePage codePage, MessageBoxHandler messageBox,
-                             std::function<void()> pump, std::chrono::milliseconds restoreDelay)
+                             std::function<void()> pump)
     : LinuxKeyboardBase(codePage, std::move(messageBox), std::move(pump))
 {
     int major = XkbMajorVersion;
@@ -47,13 +52,13 @@ XTestKeyboard::XTestKeyboard(const std::string& displayName, CodePage codePage, 
     XkbSelectEventDetails(display_.get(), XkbUseCoreKbd, XkbStateNotify, XkbGroupStateMask,
                           XkbGroupStateMask);
     XTestGrabControl(display_.get(), True);
-    binder_.emplace(display_.get(), DisplayString(display_.get()), restoreDelay);
+    lender_.emplace(display_.get());
 }
 
 XTestKeyboard::~XTestKeyboard()
 {
     ReleaseHeldKeys();
-    binder_.reset();
+    lender_.reset();
 }
 
 bool XTestKeyboard::IsOwnMapChange(const void* mapNotify) const
@@ -69,7 +74,7 @@ bool XTestKeyboard::IsOwnMapChange(const void* mapNotify) const
     bool any = false;
     for (const auto& [first, count] : ranges) {
         for (int kc = first; kc < first + count; ++kc) {
-            if (!binder_->Owns(kc)) {
+            if (!lender_->Owns(kc)) {
                 return false;
             }
             any = true;
@@ -91,21 +96,27 @@ void XTestKeyboard::TakeServerNotifications()
         if (xkb.any.xkb_type == XkbMapNotify && IsOwnMapChange(&xkb.map)) {
             continue; // a lent key code: the layout's own keys did not change
         }
-        binder_->KeymapChanged();
-        layout_.reset();
+        lender_->KeymapChanged();
+        groups_.clear();
         numLockMask_ = XkbKeysymToModifiers(d, XK_Num_Lock);
     }
 }
 
 const KeyLayout& XTestKeyboard::Layout(bool refresh)
 {
-    if (refresh || !layout_) {
+    if (refresh || groups_.empty()) {
         TakeServerNotifications();
     }
-    if (!layout_) {
-        layout_.emplace(DescribeXServerLayout(display_.get(), [this](int kc) { return binder_->Owns(kc); }));
+    if (groups_.empty()) {
+        XServerKeyboard keyboard =
+            DescribeXServerKeyboard(display_.get(), [this](int kc) { return lender_->Owns(kc); });
+        for (auto& group : keyboard.groups) {
+            groups_.emplace_back(std::move(group));
+        }
+        activeGroup_ = keyboard.activeGroup;
+        groupKeys_.clear();
     }
-    return *layout_;
+    return groups_[static_cast<std::size_t>(activeGroup_)];
 }
 
 void XTestKeyboard::EmitKey(std::uint16_t evdev, bool press)
@@ -116,21 +127,75 @@ void XTestKeyboard::EmitKey(std::uint16_t evdev, bool press)
 void XTestKeyboard::Flush()
 {
     XFlush(display_.get());
-    binder_->Flushed();
+}
+
+void XTestKeyboard::SequenceBegins()
+{
+    lender_->BeginSequence();
 }
 
 std::optional<unsigned> XTestKeyboard::LendKey(char32_t ch)
 {
+    Layout(false);
+    for (std::size_t g = 0; g < groups_.size(); ++g) {
+        const ShiftedKey key = groups_[g].VkKeyScan(ch);
+        if (static_cast<int>(g) == activeGroup_ || key == kNoKey) {
+            continue;
+        }
+        const GroupKey groupKey{static_cast<int>(g), key};
+        auto it = std::find(groupKeys_.begin(), groupKeys_.end(), groupKey);
+        if (it == groupKeys_.end()) {
+            it = groupKeys_.insert(it, groupKey);
+        }
+        return kGroupKeyIds + static_cast<unsigned>(it - groupKeys_.begin());
+    }
     const xkb_keysym_t sym = xkb_utf32_to_keysym(ch);
     if (sym == XKB_KEY_NoSymbol) {
         return std::nullopt;
     }
-    return binder_->Bind(sym);
+    return lender_->Lend(sym, !Preparing());
+}
+
+void XTestKeyboard::EmitGroupKey(const GroupKey& key, bool press)
+{
+    const KeyLayout& layout = groups_[static_cast<std::size_t>(key.group)];
+    const auto evdev = layout.EvdevForVk(VirtualKeyOf(key.key));
+    if (!evdev) {
+        return;
+    }
+    // The modifiers of the key's level in its group, pressed inside the group lock.
+    std::vector<std::uint16_t> modifiers;
+    if (ShiftBitsOf(key.key) & kShiftBit) {
+        modifiers.push_back(kKeyLeftShift);
+    }
+    if ((ShiftBitsOf(key.key) & kCtrlBit) && layout.Level3Key()) {
+        modifiers.push_back(*layout.Level3Key());
+    }
+    Display* d = display_.get();
+    if (press) {
+        XkbLockGroup(d, XkbUseCoreKbd, static_cast<unsigned>(key.group));
+        for (const auto m : modifiers) {
+            Emit(m, true);
+        }
+        Emit(*evdev, true);
+        return;
+    }
+    Emit(*evdev, false);
+    for (auto m = modifiers.rbegin(); m != modifiers.rend(); ++m) {
+        Emit(*m, false);
+    }
+    XkbLockGroup(d, XkbUseCoreKbd, static_cast<unsigned>(activeGroup_));
 }
 
 void XTestKeyboard::EmitLentKey(unsigned id, bool press)
 {
-    const std::uint8_t keycode = binder_->Keycode(id);
+    if (id >= kGroupKeyIds) {
+        if (id - kGroupKeyIds < groupKeys_.size()) {
+            EmitGroupKey(groupKeys_[id - kGroupKeyIds], press);
+        }
+        return;
+    }
+    const std::uint8_t keycode = lender_->Keycode(id);
     if (keycode >= 8) {
         Emit(static_cast<std::uint16_t>(keycode - 8), press);
     }

@@ -1,0 +1,81 @@
+#include "app/qt/end_signals.h"
+
+#include <QSocketNotifier>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+
+namespace lantorvix {
+
+namespace {
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+volatile std::sig_atomic_t writeEnd = -1;
+
+extern "C" void OnEndSignal(int)
+{
+    const int saved = errno;
+    const char byte = 1;
+    (void)!::write(writeEnd, &byte, 1);
+    errno = saved;
+}
+
+class EndSignalWatch {
+public:
+    explicit EndSignalWatch(std::function<void()> onEnd) : onEnd_(std::move(onEnd))
+    {
+        if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) {
+            return;
+        }
+        writeEnd = fds_[1];
+        notifier_ = std::make_unique<QSocketNotifier>(fds_[0], QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
+            char buf[16];
+            while (::read(fds_[0], buf, sizeof buf) > 0) {
+            }
+            if (!ended_ && onEnd_) {
+                ended_ = true;
+                onEnd_();
+            }
+        });
+        struct sigaction action {};
+        action.sa_handler = OnEndSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+            ::sigaction(kSignals[i], &action, &previous_[i]);
+        }
+    }
+    ~EndSignalWatch()
+    {
+        if (!notifier_) {
+            return;
+        }
+        for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+            ::sigaction(kSignals[i], &previous_[i], nullptr);
+        }
+        notifier_.reset();
+        writeEnd = -1;
+        ::close(fds_[0]);
+        ::close(fds_[1]);
+    }
+    EndSignalWatch(const EndSignalWatch&) = delete;
+    EndSignalWatch& operator=(const EndSignalWatch&) = delete;
+
+private:
+    std::function<void()> onEnd_;
+    int fds_[2] = {-1, -1};
+    std::unique_ptr<QSocketNotifier> notifier_;
+    struct sigaction previous_[std::size(kSignals)]{};
+    bool ended_ = false;
+};
+} // namespace
+
+std::shared_ptr<void> WatchEndSignals(std::function<void()> onEnd)
+{
+    return std::make_shared<EndSignalWatch>(std::move(onEnd));
+}
+
+} // namespace lantorvix
