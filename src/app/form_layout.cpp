@@ -81,11 +81,45 @@ constexpr std::array kControls{
                   &TForm1::Image1Click},
 };
 
+// The Win32 window takes its tab order from the creation order, the Qt window from tabOrder:
+// focusable controls first, each numbered by its place.
+constexpr bool TabOrderIsCreationOrder()
+{
+    bool focusable = true;
+    for (std::size_t i = 0; i < kControls.size(); ++i) {
+        if (kControls[i].tabOrder < 0) {
+            focusable = false;
+        } else if (!focusable || kControls[i].tabOrder != static_cast<int>(i)) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(TabOrderIsCreationOrder(), "tab order and creation order of the controls differ");
+
+constexpr std::array kTrayMenu{
+    MenuItemLayout{cid::Belltsok1, "Beállítások", false, false, &TForm1::Belltsok1Click},
+    MenuItemLayout{0, nullptr, false, false, nullptr},
+    MenuItemLayout{cid::Kilps1, "Kilépés", true, true, &TForm1::Kilps1Click},
+};
+
 } // namespace
 
 std::span<const ControlLayout> FormControls()
 {
     return kControls;
+}
+
+std::span<const MenuItemLayout> TrayMenuItems()
+{
+    return kTrayMenu;
+}
+
+const MenuItemLayout* FindMenuItem(int id)
+{
+    const auto it = std::find_if(kTrayMenu.begin(), kTrayMenu.end(),
+                                 [id](const MenuItemLayout& item) { return id != 0 && item.id == id; });
+    return it == kTrayMenu.end() ? nullptr : &*it;
 }
 
 const ControlLayout* FindControl(int id)

@@ -45,7 +45,7 @@ inline constexpr int kStatusTop = 166;
 inline constexpr int kStatusWidth = kClientWidth - 2 * kStatusLeft;
 inline constexpr int kLabelHeight = 13; // one line of "MS Sans Serif" 8 pt
 inline constexpr int kComboHeight = 21; // the closed drop-down list
-inline constexpr const char* kCaption = "Lantorvix - Beállítások";
+inline constexpr const char* kWindowCaption = "Lantorvix - Beállítások";
 
 // Control identifiers.
 namespace cid {
@@ -57,8 +57,21 @@ inline constexpr int Label5 = 1001, Label2 = 1002, cmbPort = 1003, Label8 = 1004
 inline constexpr int Belltsok1 = 2001, Kilps1 = 2002;
 } // namespace cid
 
+// The tray menu's items in order; id 0 is a separator. The default item is drawn bold.
+struct MenuItemLayout {
+    int id;
+    const char* text; // UTF-8
+    bool isDefault;
+    // Asks a question in a modal box: a desktop whose menu runs a loop of its own calls it
+    // once that loop has ended.
+    bool modal;
+    void (TForm1::*handler)();
+};
+
 // Every control, in creation order (which is also the tab order of the focusable ones).
 std::span<const ControlLayout> FormControls();
+std::span<const MenuItemLayout> TrayMenuItems();
+const MenuItemLayout* FindMenuItem(int id);
 const ControlLayout* FindControl(int id);
 
 int ControlId(ComboBox box);

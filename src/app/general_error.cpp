@@ -1,6 +1,6 @@
 #include "app/general_error.h"
 
-#include <cctype>
+#include "base/ascii.h"
 
 namespace lantorvix {
 
@@ -21,7 +21,7 @@ std::string ApplicationTitle(std::string_view executablePath)
     name = name.substr(0, name.find('.'));
     std::string title(name);
     for (std::size_t i = 1; i < title.size(); ++i) {
-        title[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(title[i])));
+        title[i] = ascii::ToLower(title[i]);
     }
     return title;
 }

@@ -1,9 +1,9 @@
 #include "app/settings_mapping.h"
 
 #include "app/app_settings.h"
+#include "base/ascii.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace lantorvix::settings {
 namespace {
@@ -11,8 +11,7 @@ namespace {
 std::string Upper(std::string_view text)
 {
     std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(result.begin(), result.end(), result.begin(), ascii::ToUpper);
     return result;
 }
 

@@ -58,45 +58,6 @@ const std::array<char16_t, 128>& Table(CodePage cp)
     return kCp1252;
 }
 
-// Decodes one UTF-8 sequence at text[i]; malformed input yields U+FFFD and skips one byte.
-char32_t DecodeUtf8(std::string_view text, std::size_t& i)
-{
-    const auto lead = static_cast<unsigned char>(text[i++]);
-    if (lead < 0x80) {
-        return lead;
-    }
-    int extra = 0;
-    char32_t cp = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        extra = 1;
-        cp = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        extra = 2;
-        cp = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        extra = 3;
-        cp = lead & 0x07;
-    } else {
-        return 0xFFFD;
-    }
-    if (i + static_cast<std::size_t>(extra) > text.size()) {
-        return 0xFFFD;
-    }
-    for (int k = 0; k < extra; ++k) {
-        const auto b = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-        if ((b & 0xC0) != 0x80) {
-            return 0xFFFD;
-        }
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    i += static_cast<std::size_t>(extra);
-    static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        return 0xFFFD;
-    }
-    return cp;
-}
-
 } // namespace
 
 CodePage CodePageForLanguage(std::string_view language)
@@ -158,7 +119,7 @@ std::string Utf8ToAnsi(std::string_view utf8, CodePage cp)
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
         unsigned char b = '?';
-        if (!CodePointToAnsi(DecodeUtf8(utf8, i), cp, b)) {
+        if (!CodePointToAnsi(NextUtf8(utf8, i).value_or(0xFFFD), cp, b)) {
             b = '?';
         }
         out += static_cast<char>(b);
@@ -171,7 +132,7 @@ std::u16string Utf8ToUtf16(std::string_view utf8)
     std::u16string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
-        const char32_t cp = DecodeUtf8(utf8, i);
+        const char32_t cp = NextUtf8(utf8, i).value_or(0xFFFD);
         if (cp >= 0x10000) {
             out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
             out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));

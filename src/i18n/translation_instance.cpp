@@ -1,5 +1,6 @@
 #include "i18n/translation_instance.h"
 
+#include "base/ascii.h"
 #include "base/codepage.h"
 #include "base/format.h"
 #include "base/utf8.h"
@@ -16,9 +17,7 @@ std::string FoldCase(std::string_view name)
 {
     std::string key(name);
     for (char& c : key) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
+        c = ascii::ToLower(c);
     }
     return key;
 }

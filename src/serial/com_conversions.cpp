@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "base/ascii.h"
 #include "base/str_to_int.h"
 
 namespace lantorvix {
@@ -21,24 +22,6 @@ constexpr std::array<const char*, 4> kFlowTexts = {"Hardware", "Software", "None
 constexpr std::array<const char*, 3> kDtrTexts = {"Disable", "Enable", "Handshake"};
 constexpr std::array<const char*, 4> kRtsTexts = {"Disable", "Enable", "Handshake", "Toggle"};
 
-char AsciiUpper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool SameTextAscii(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (AsciiUpper(a[i]) != AsciiUpper(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 template <typename Enum, std::size_t N>
 std::string ToText(const std::array<const char*, N>& texts, Enum value)
 {
@@ -50,7 +33,7 @@ template <typename Enum, std::size_t N>
 Enum FromText(const std::array<const char*, N>& texts, std::string_view text, Enum fallback)
 {
     for (std::size_t i = 0; i < N; ++i) {
-        if (SameTextAscii(text, texts[i])) {
+        if (ascii::EqualIgnoringCase(text, texts[i])) {
             return static_cast<Enum>(i);
         }
     }
@@ -124,7 +107,7 @@ std::string BoolToYesNo(bool value)
 
 bool YesNoToBool(std::string_view text)
 {
-    return SameTextAscii(text, "YES");
+    return ascii::EqualIgnoringCase(text, "YES");
 }
 
 std::string CharToText(char c)

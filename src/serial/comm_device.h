@@ -129,16 +129,24 @@ inline constexpr std::uint32_t TXCLEAR = 0x0004;
 inline constexpr std::uint32_t RXCLEAR = 0x0008;
 } // namespace purge
 
-// Windows error codes the core and the POSIX device use by name.
+// Windows error codes the core and the POSIX device use by name (the POSIX device reports
+// them for its errno values, so that the port's " (win error code: %d)" suffix reads the
+// same on both products).
 namespace oserr {
 inline constexpr std::uint32_t SUCCESS = 0;
+inline constexpr std::uint32_t INVALID_FUNCTION = 1;
 inline constexpr std::uint32_t FILE_NOT_FOUND = 2;
+inline constexpr std::uint32_t PATH_NOT_FOUND = 3;
+inline constexpr std::uint32_t TOO_MANY_OPEN_FILES = 4;
 inline constexpr std::uint32_t ACCESS_DENIED = 5;
 inline constexpr std::uint32_t INVALID_HANDLE = 6;
+inline constexpr std::uint32_t NOT_ENOUGH_MEMORY = 8;
 inline constexpr std::uint32_t GEN_FAILURE = 31;
 inline constexpr std::uint32_t INVALID_PARAMETER = 87;
+inline constexpr std::uint32_t FILENAME_EXCED_RANGE = 206;
 inline constexpr std::uint32_t OPERATION_ABORTED = 995;
 inline constexpr std::uint32_t IO_PENDING = 997;
+inline constexpr std::uint32_t IO_DEVICE = 1117;
 } // namespace oserr
 
 // A manual-reset signal that ends a WaitForEvents of the same device. Set may be called from

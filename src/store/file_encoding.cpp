@@ -14,42 +14,6 @@ void AppendUnit(std::string& out, char32_t unit)
     out += static_cast<char>((unit >> 8) & 0xFF);
 }
 
-// One sequence at text[i]; a byte that starts none stands for U+FFFD.
-char32_t NextCodePoint(std::string_view text, std::size_t& i)
-{
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    std::size_t length = 0;
-    char32_t cp = 0;
-    if (lead < 0x80) {
-        ++i;
-        return lead;
-    }
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        cp = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        cp = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        cp = lead & 0x07;
-    }
-    if (length == 0 || i + length > text.size()) {
-        ++i;
-        return 0xFFFD;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) {
-            ++i;
-            return 0xFFFD;
-        }
-        cp = (cp << 6) | (byte(i + k) & 0x3F);
-    }
-    i += length;
-    return cp <= 0x10FFFF ? cp : 0xFFFD;
-}
-
 bool StartsWith(std::string_view bytes, std::string_view prefix)
 {
     return bytes.substr(0, prefix.size()) == prefix;
@@ -116,7 +80,7 @@ std::string EncodeFileText(const FileText& file)
     std::string out(kUtf16Bom);
     out.reserve(2 + file.text.size() * 2 + file.oddTail.size());
     for (std::size_t i = 0; i < file.text.size();) {
-        const char32_t cp = NextCodePoint(file.text, i);
+        const char32_t cp = NextUtf8(file.text, i, Utf8Rules::lenient).value_or(0xFFFD);
         if (cp >= 0x10000) {
             AppendUnit(out, 0xD800 + ((cp - 0x10000) >> 10));
             AppendUnit(out, 0xDC00 + ((cp - 0x10000) & 0x3FF));

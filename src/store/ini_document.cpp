@@ -1,5 +1,6 @@
 #include "store/ini_document.h"
 
+#include "base/ascii.h"
 #include "store/store_text.h"
 
 #include <algorithm>
@@ -24,7 +25,7 @@ std::string Folded(std::string_view name)
 {
     std::string folded(name);
     for (char& c : folded) {
-        c = FoldCase(c);
+        c = ascii::ToUpper(c);
     }
     return folded;
 }
@@ -105,7 +106,7 @@ std::vector<std::size_t> IniDocument::SectionHeaders(std::string_view section) c
 {
     std::vector<std::size_t> headers;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        if (lines_[i].kind == LineKind::Section && EqualsIgnoreCase(lines_[i].name, Trim(section))) {
+        if (lines_[i].kind == LineKind::Section && ascii::EqualIgnoringCase(lines_[i].name, Trim(section))) {
             headers.push_back(i);
         }
     }
@@ -127,7 +128,7 @@ std::optional<std::string> IniDocument::Value(std::string_view section, std::str
     for (const std::size_t header : SectionHeaders(section)) {
         for (std::size_t i = header + 1, end = SectionEnd(header); i < end; ++i) {
             const Line& line = lines_[i];
-            if (line.kind == LineKind::Entry && EqualsIgnoreCase(line.name, key)) {
+            if (line.kind == LineKind::Entry && ascii::EqualIgnoringCase(line.name, key)) {
                 return Unquote(std::string_view(text_).substr(line.valueBegin, line.end - line.valueBegin));
             }
         }
@@ -184,7 +185,7 @@ void IniDocument::SetValue(std::string_view section, std::string_view key, std::
     for (const std::size_t header : headers) {
         for (std::size_t i = header + 1, end = SectionEnd(header); i < end; ++i) {
             const Line& line = lines_[i];
-            if (line.kind == LineKind::Entry && EqualsIgnoreCase(line.name, key)) {
+            if (line.kind == LineKind::Entry && ascii::EqualIgnoringCase(line.name, key)) {
                 // Keep the key as it is spelt and any blanks after "="; replace only the value.
                 std::size_t at = line.valueBegin;
                 while (at < line.end && (text_[at] == ' ' || text_[at] == '\t')) {
@@ -228,7 +229,7 @@ bool IniDocument::RemoveKey(std::string_view section, std::string_view key)
         bool found = false;
         for (const std::size_t header : SectionHeaders(section)) {
             for (std::size_t i = header + 1; i < SectionEnd(header) && !found; ++i) {
-                if (lines_[i].kind == LineKind::Entry && EqualsIgnoreCase(lines_[i].name, key)) {
+                if (lines_[i].kind == LineKind::Entry && ascii::EqualIgnoringCase(lines_[i].name, key)) {
                     Replace(lines_[i].begin, lines_[i].next, {});
                     found = true;
                 }

@@ -10,12 +10,6 @@ namespace lantorvix::store {
 inline constexpr std::string_view SRegGetDataFailed = "Failed to get data for '%s'";
 inline constexpr std::string_view SInvalidRegType = "Invalid data type for '%s'";
 
-// Letter case folded by the ASCII rule, as the stores compare names.
-char FoldCase(char c);
-bool EqualsIgnoreCase(std::string_view a, std::string_view b);
-// Case-insensitive ordering; texts equal but for case are ordered by their bytes.
-bool LessIgnoreCase(std::string_view a, std::string_view b);
-
 // Blanks and control characters (tab, CR, ...) removed from both ends.
 std::string_view Trim(std::string_view text);
 

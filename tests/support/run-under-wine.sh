@@ -30,16 +30,9 @@ cleanup() {
 trap cleanup EXIT
 
 if [ "${LANTORVIX_KEEP_DISPLAY:-0}" != 1 ]; then
-  # Xvfb writes its display number into the FIFO once it accepts clients.
-  fifo=$(mktemp -u)
-  mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
-  xvfb_pid=$!
-  number=""
-  read -r -t 20 number <"$fifo" || true
-  rm -f "$fifo"
-  [ -n "$number" ] || { echo "Xvfb did not start" >&2; exit 1; }
-  export DISPLAY=":$number"
+  # shellcheck source=xvfb.sh
+  . "$here/xvfb.sh"
+  start_xvfb
 fi
 
 if [ -n "${LANTORVIX_WINE_CWD:-}" ]; then

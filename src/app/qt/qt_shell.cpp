@@ -181,19 +181,24 @@ QtShell::QtShell()
 
 void QtShell::ConnectTray()
 {
-    QAction* settings = menu_.addAction(QString::fromUtf8("Beállítások"));
-    menu_.addSeparator();
-    QAction* exit = menu_.addAction(QString::fromUtf8("Kilépés"));
-    QFont bold = exit->font();
-    bold.setBold(true);
-    exit->setFont(bold);
-    menu_.setDefaultAction(exit);
-    QObject::connect(settings, &QAction::triggered,
-                     [this] { Deliver([](TForm1& f) { f.Belltsok1Click(); }); });
-    // Queued: the exit question must not run inside the closing menu's own loop.
-    QObject::connect(
-        exit, &QAction::triggered, &menu_, [this] { Deliver([](TForm1& f) { f.Kilps1Click(); }); },
-        Qt::QueuedConnection);
+    for (const MenuItemLayout& item : TrayMenuItems()) {
+        if (item.id == 0) {
+            menu_.addSeparator();
+            continue;
+        }
+        QAction* action = menu_.addAction(QString::fromUtf8(item.text));
+        if (item.isDefault) {
+            QFont bold = action->font();
+            bold.setBold(true);
+            action->setFont(bold);
+            menu_.setDefaultAction(action);
+        }
+        // Queued for a question: its box must not run inside the closing menu's own loop.
+        QObject::connect(
+            action, &QAction::triggered, &menu_,
+            [this, handler = item.handler] { Deliver([handler](TForm1& f) { (f.*handler)(); }); },
+            item.modal ? Qt::QueuedConnection : Qt::AutoConnection);
+    }
 
     tray_.setIcon(ApplicationIcon());
     tray_.setToolTip(QStringLiteral("Lantorvix"));

@@ -115,7 +115,7 @@ SettingsWindow::SettingsWindow()
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
-    setWindowTitle(QString::fromUtf8(kCaption));
+    setWindowTitle(QString::fromUtf8(kWindowCaption));
     setWindowIcon(ApplicationIcon());
     setFont(WindowFont());
     setAutoFillBackground(true);

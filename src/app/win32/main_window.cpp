@@ -115,8 +115,8 @@ MainWindow::MainWindow(HINSTANCE instance, MainWindowEvents& events) : events_(e
     const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     hwnd_ = CreateWindowExW(kExStyle, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(atom)),
-                            Widen(kCaption).c_str(), kStyle, x, y, width, height, nullptr, nullptr, instance,
-                            nullptr);
+                            Widen(kWindowCaption).c_str(), kStyle, x, y, width, height, nullptr, nullptr,
+                            instance, nullptr);
     if (hwnd_ == nullptr) {
         throw Exception("CreateWindowEx failed");
     }
@@ -342,7 +342,7 @@ void MainWindow::OnCommand(WPARAM wParam, LPARAM lParam)
     const int id = LOWORD(wParam);
     const int code = HIWORD(wParam);
     if (lParam == 0) {
-        if (code == 0 && (id == cid::Belltsok1 || id == cid::Kilps1)) {
+        if (code == 0 && FindMenuItem(id) != nullptr) {
             events_.ControlCommand(id);
         }
         return;

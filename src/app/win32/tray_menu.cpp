@@ -11,10 +11,16 @@ TrayMenu::TrayMenu() : menu_(CreatePopupMenu())
     if (menu_ == nullptr) {
         throw Exception("CreatePopupMenu failed");
     }
-    AppendMenuW(menu_, MF_STRING, cid::Belltsok1, Widen("Beállítások").c_str());
-    AppendMenuW(menu_, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu_, MF_STRING, cid::Kilps1, Widen("Kilépés").c_str());
-    SetMenuDefaultItem(menu_, cid::Kilps1, FALSE);
+    for (const MenuItemLayout& item : TrayMenuItems()) {
+        if (item.id == 0) {
+            AppendMenuW(menu_, MF_SEPARATOR, 0, nullptr);
+            continue;
+        }
+        AppendMenuW(menu_, MF_STRING, static_cast<UINT_PTR>(item.id), Widen(item.text).c_str());
+        if (item.isDefault) {
+            SetMenuDefaultItem(menu_, static_cast<UINT>(item.id), FALSE);
+        }
+    }
 }
 
 TrayMenu::~TrayMenu()

@@ -4,8 +4,9 @@
 
 namespace lantorvix::win32 {
 
-// PopupMenu1: "Beállítások", a separator, "Kilépés" (the default item, drawn bold). A chosen
-// item reaches the owner window as WM_COMMAND with cid::Belltsok1 or cid::Kilps1.
+// PopupMenu1, built from the tray menu table (form_layout.h): "Beállítások", a separator,
+// "Kilépés" (the default item, drawn bold). A chosen item reaches the owner window as
+// WM_COMMAND with its id.
 //
 // Thread-safety: owner thread only.
 class TrayMenu {

@@ -186,15 +186,9 @@ int Win32Shell::RunMessageLoop()
 
 void Win32Shell::ControlCommand(int id)
 {
-    switch (id) {
-    case cid::Belltsok1:
-        Deliver(&TForm1::Belltsok1Click);
+    if (const MenuItemLayout* item = FindMenuItem(id)) {
+        Deliver(item->handler);
         return;
-    case cid::Kilps1:
-        Deliver(&TForm1::Kilps1Click);
-        return;
-    default:
-        break;
     }
     const ControlLayout* control = FindControl(id);
     if (control != nullptr && control->handler != nullptr) {

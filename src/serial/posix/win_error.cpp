@@ -1,10 +1,15 @@
 #include "serial/posix/win_error.h"
 
+#include "serial/comm_device.h"
+
 #include <cerrno>
+#include <cstdint>
 
 namespace lantorvix::posix {
 
-int WinErrorFromErrno(int error_number)
+namespace {
+
+std::uint32_t Code(int error_number)
 {
     switch (error_number) {
     case 0:
@@ -12,39 +17,46 @@ int WinErrorFromErrno(int error_number)
     case ENOENT:
     case ENXIO: // device node without hardware behind it
     case ENODEV:
-        return win_error::kFileNotFound;
+        return oserr::FILE_NOT_FOUND;
     case ENOTDIR:
-        return win_error::kPathNotFound;
+        return oserr::PATH_NOT_FOUND;
     case EMFILE:
     case ENFILE:
-        return win_error::kTooManyOpenFiles;
+        return oserr::TOO_MANY_OPEN_FILES;
     case EACCES:
     case EPERM:
     case EBUSY:
     case EWOULDBLOCK: // flock held by another process
     case EROFS:
-        return win_error::kAccessDenied;
+        return oserr::ACCESS_DENIED;
     case EBADF:
-        return win_error::kInvalidHandle;
+        return oserr::INVALID_HANDLE;
     case ENOMEM:
-        return win_error::kNotEnoughMemory;
+        return oserr::NOT_ENOUGH_MEMORY;
     case EINVAL:
     case ERANGE:
-        return win_error::kInvalidParameter;
+        return oserr::INVALID_PARAMETER;
     case ENOTTY:
     case ENOSYS:
     case EOPNOTSUPP:
-        return win_error::kInvalidFunction;
+        return oserr::INVALID_FUNCTION;
     case ENAMETOOLONG:
-        return win_error::kFilenameExcedRange;
+        return oserr::FILENAME_EXCED_RANGE;
     case ECANCELED:
-        return win_error::kOperationAborted;
+        return oserr::OPERATION_ABORTED;
     case EIO:
     case EPIPE:
-        return win_error::kIoDevice;
+        return oserr::IO_DEVICE;
     default:
-        return win_error::kGenFailure;
+        return oserr::GEN_FAILURE;
     }
+}
+
+} // namespace
+
+int WinErrorFromErrno(int error_number)
+{
+    return static_cast<int>(Code(error_number));
 }
 
 } // namespace lantorvix::posix

@@ -1,5 +1,6 @@
 #include "store/posix/registry_file.h"
 
+#include "base/ascii.h"
 #include "base/str_to_int.h"
 
 namespace lantorvix::store {
@@ -115,10 +116,8 @@ std::string KeyFolderName(std::string_view keyName)
         const auto c = static_cast<unsigned char>(keyName[i]);
         if (c < 0x20 || c == 0x7F || c == '%' || c == '/' || c == '\\' || c == ':' || (i == 0 && c == '.')) {
             AppendEscaped(out, c);
-        } else if (c >= 'A' && c <= 'Z') {
-            out += static_cast<char>(c - 'A' + 'a');
         } else {
-            out += static_cast<char>(c);
+            out += ascii::ToLower(static_cast<char>(c));
         }
     }
     return out;

@@ -2,6 +2,7 @@
 // small file per key (see store/registry_store.h).
 #include "store/registry_store.h"
 
+#include "base/ascii.h"
 #include "base/resource_strings.h"
 #include "store/atomic_file.h"
 #include "store/posix/registry_file.h"
@@ -87,7 +88,7 @@ struct RegistryStore::Impl {
     std::optional<RegistryValue> Find(std::string_view name) const
     {
         for (auto& value : Values()) {
-            if (store::EqualsIgnoreCase(value.name, name)) {
+            if (ascii::EqualIgnoringCase(value.name, name)) {
                 return value;
             }
         }
@@ -98,7 +99,7 @@ struct RegistryStore::Impl {
     {
         auto values = Values();
         const auto it = std::find_if(values.begin(), values.end(), [&](const RegistryValue& v) {
-            return store::EqualsIgnoreCase(v.name, name);
+            return ascii::EqualIgnoringCase(v.name, name);
         });
         if (it != values.end()) {
             it->data = std::move(data);
@@ -238,7 +239,7 @@ bool RegistryStore::DeleteValue(std::string_view name)
 {
     auto values = impl_->Values();
     const auto it = std::remove_if(values.begin(), values.end(), [&](const RegistryValue& v) {
-        return store::EqualsIgnoreCase(v.name, name);
+        return ascii::EqualIgnoringCase(v.name, name);
     });
     if (it == values.end()) {
         return false;

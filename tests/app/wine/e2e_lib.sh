@@ -13,6 +13,8 @@ set -euo pipefail
 : "${LANTORVIX_WIN_BUILD_DIR:?}" "${LANTORVIX_WINEPREFIX:?}" "${LANTORVIX_SCANNER_SIM:?}"
 e2e_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 e2e_support=$(cd "$e2e_here/../../support" && pwd)
+# shellcheck source=../../support/xvfb.sh
+. "$e2e_support/xvfb.sh"
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 wine_bin=$(command -v wine || command -v wine64)
@@ -111,13 +113,8 @@ e2e_setup() {
   cp -al "$LANTORVIX_WINEPREFIX/drive_c/windows/system32" "$WINEPREFIX/drive_c/windows/system32"
 
   # Display with a tray host.
-  local fifo=$e2e_run/xvfb.fifo number=""
-  mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
-  e2e_pids+=($!)
-  read -r -t 20 number <"$fifo" || true
-  [ -n "$number" ] || { echo "Xvfb did not start" >&2; exit 1; }
-  export DISPLAY=":$number"
+  start_xvfb
+  e2e_pids+=("$xvfb_pid")
   local attempt
   for attempt in 1 2; do
     trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel --height 24 \
