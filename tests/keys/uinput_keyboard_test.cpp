@@ -3,7 +3,9 @@
 #include "keys/linux_keyboard.h"
 #include "keys/send_keys.h"
 #include "keys/uinput/gnome_input_sources.h"
+#include "keys/uinput/kde_keyboard_layouts.h"
 #include "keys/uinput/uinput_keyboard.h"
+#include "support/kde_keyboard_service.h"
 #include "support/wait_until.h"
 
 #include <gtest/gtest.h>
@@ -245,6 +247,49 @@ TEST(Uinput, GnomeInputSourcesAreTypedForAndFollowed)
     EXPECT_EQ(typedZ(), 44);
     ::close(fds[0]);
     ::unsetenv("GSETTINGS_BACKEND");
+}
+
+// Plasma keeps the layouts in kxkbrc and tells the one in use over the session bus.
+TEST(Uinput, KdeLayoutsAreTypedForAndFollowed)
+{
+    const std::string home = ::testing::TempDir() + "/kde-home";
+    std::filesystem::create_directories(home);
+    std::ofstream(home + "/kxkbrc") << "[Layout]\nDisplayNames=,\nLayoutList=de,us\nUse=true\n"
+                                       "VariantList=nodeadkeys,\n";
+    test::KdeKeyboardService service(home, {"de", "us"});
+    ASSERT_FALSE(service.Address().empty()) << "the stand-in keyboard service did not come up";
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", service.Address().c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    const auto kde = KdeKeyboardLayouts::Open();
+    ASSERT_TRUE(kde);
+    const auto first = kde->Read();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(LayoutText(first->names), "de(nodeadkeys),us");
+    EXPECT_EQ(first->group, 0);
+
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds), 0);
+    const auto typed = [&] {
+        input_event events[4];
+        return ::recv(fds[0], events, sizeof events, 0) == static_cast<ssize_t>(sizeof events)
+                   ? events[0].code
+                   : -1;
+    };
+    UinputKeyboard keyboard(UinputDevice::FromStream(fds[1]), KeyLayout(DescribeXkbLayout(first->names, 0)),
+                            CodePage::cp1252, {}, {});
+    keyboard.FollowLayout(
+        [&] {
+            const auto l = kde->Read();
+            return UinputLayoutChoice{l->names, l->group, "KDE"};
+        },
+        {first->names, 0, "KDE"});
+    EXPECT_TRUE(SendKeys(keyboard, "z", false));
+    EXPECT_EQ(typed(), 21); // German: Z where US has Y
+    service.Switch(1);
+    EXPECT_TRUE(SendKeys(keyboard, "z", false));
+    EXPECT_EQ(typed(), 44);
+    ::close(fds[0]);
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
 TEST(Uinput, NumLockIsToggledByTheKeyAndTracked)
