@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/app_system.h"
-#include "app/device_watch.h"
+#include "app/system/system_services.h"
+#include "app/system/device_watch.h"
 #include "app/shell.h"
 #include "app/system/device_identity.h"
 #include "base/codepage.h"
@@ -19,7 +19,7 @@ namespace lantorvix {
 // order it is brought up in, belongs to RunProgram.
 struct ProgramParts {
     Shell& shell;
-    AppSystem& system;
+    SystemServices& system;
     // Wakes the main loop for the port's hand-overs; made once the dispatcher exists.
     std::function<std::unique_ptr<Waker>(MainThreadDispatcher&)> createWaker;
     // The key sender for the language's code page, showing its own boxes through showBox.

@@ -52,7 +52,11 @@ enum class TrayClick { leftDoubleClick, rightButtonDown, other };
 //   logo click (Image1Click), window shown (FormShow), every request to close the window
 //   (title bar, Alt+F4, CloseWindow) to FormClose, which decides (caNone = stay open but
 //   hidden by the form itself); tray mouse notifications to TrayIconNotify; tray menu items
-//   to Belltsok1Click / Kilps1Click; each Timer1 tick to Timer1Timer.
+//   to Belltsok1Click / Kilps1Click; each Timer1 tick to Timer1Timer; a second start's
+//   request to show the running copy (where the desktop has such a channel) to
+//   AnotherCopyStarted, whose answer the shell passes back.
+// - The shell reports what the desktop offers (TrayAvailable); the form decides what
+//   follows from it.
 // - Everything runs on the user-interface thread; no method may be called from another one.
 // - Message boxes are modal and run a nested loop: other events (port receptions, timer
 //   ticks) may be delivered into the form while one is open.
@@ -95,9 +99,9 @@ public:
     // no status line in the window. Otherwise the port is awaited: the icon looks greyed, and
     // the tool tip and one line in the window say text.
     virtual void SetPortStatus(std::string_view waitingText) = 0;
-    // Whether the desktop shows tray icons now. Without a tray (a Linux desktop without a
-    // notification area) the window is the only way to reach the program: it is shown at
-    // start, and closing it from its title bar asks the exit question. Win32: always true.
+    // Whether the desktop shows tray icons now, asked each time. Without a tray (a Linux
+    // desktop without a notification area) the window is the only way to reach the program,
+    // and the form keeps it so. Win32: always true.
     virtual bool TrayAvailable() const = 0;
     // Another copy holds the single-instance guard: asks it to show its window; true when it
     // did, and the second-copy warning is then not due. Win32: always false.

@@ -4,6 +4,7 @@
 
 #include "app/app_texts.h"
 #include "app/general_error.h"
+#include "base/scoped_flag.h"
 #include "base/utf8.h"
 #include "serial/com_port.h"
 
@@ -114,7 +115,28 @@ void TForm1::ConfigureScannerPort()
 void TForm1::FormClose(TCloseAction& action)
 {
     action = TCloseAction::caNone;
+    if (!closingWindow_ && !shell_.TrayAvailable()) {
+        // Hiding would leave nothing to reach the program by: the user's close means exit,
+        // asked first; the window stays meanwhile.
+        Kilps1Click();
+        return;
+    }
     shell_.HideWindow();
+}
+
+void TForm1::CloseSettingsWindow()
+{
+    const ScopedFlag scope(closingWindow_);
+    shell_.CloseWindow();
+}
+
+bool TForm1::AnotherCopyStarted()
+{
+    if (shell_.TrayAvailable() || terminated_) {
+        return false;
+    }
+    Belltsok1Click();
+    return true;
 }
 
 void TForm1::FormShow()
@@ -170,7 +192,7 @@ void TForm1::EndProgram()
 
 void TForm1::btnCancelClick()
 {
-    shell_.CloseWindow();
+    CloseSettingsWindow();
 }
 
 void TForm1::Image1Click()
@@ -192,7 +214,7 @@ void TForm1::btnOKClick()
         if (Connected()) {
             SaveAppSettings();
             SyncAutoRun(true);
-            shell_.CloseWindow();
+            CloseSettingsWindow();
         }
         return;
     }
@@ -204,7 +226,7 @@ void TForm1::btnOKClick()
     appSettings_.PortName = std::string(kNoPort);
     SaveAppSettings();
     SyncAutoRun(true);
-    shell_.CloseWindow();
+    CloseSettingsWindow();
 }
 
 void TForm1::RunHandler(const std::function<void()>& handler)

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "app/app_settings.h"
-#include "app/app_system.h"
-#include "app/device_watch.h"
 #include "app/modifier_guard.h"
 #include "app/shell.h"
 #include "app/system/device_identity.h"
+#include "app/system/device_watch.h"
+#include "app/system/system_services.h"
 #include "base/codepage.h"
 
 #include <chrono>
@@ -22,7 +22,7 @@ class TComPort;
 
 // The program's main window logic: start-up, tray menu, scanner input, settings file and
 // autostart, settings window. Free of any desktop: it talks to the window, tray, boxes and
-// timer through Shell, to the machine through AppSystem, types through a
+// timer through Shell, to the machine through SystemServices, types through a
 // KeyboardPlatform and reads the scanner through the TComPort it creates and owns.
 //
 // Handlers carry the names of the window's events; the sending control is implied. A shell
@@ -36,7 +36,7 @@ public:
 
     struct Services {
         Shell& shell;
-        AppSystem& system;
+        SystemServices& system;
         KeyboardPlatform& keyboard;
         PortFactory createPort;
         // Code page of 8-bit texts (failure messages, codes) for the shell's UTF-8.
@@ -65,6 +65,10 @@ public:
     void Kilps1Click();
     void Belltsok1Click();
     void TrayIconNotify(TrayClick notification);
+    // A second start asks this copy to show itself: true when the window was shown (no tray
+    // shows the program); false when the second copy is to warn as described (a tray is
+    // there, or the exit was confirmed and there is no window to come back to).
+    bool AnotherCopyStarted();
 
     // Scanner input.
     void ComPortRxChar(int count);
@@ -122,6 +126,8 @@ private:
 
     // The port object takes the scanner's settings and handlers, without opening.
     void ConfigureScannerPort();
+    // Closes the settings window as the program's own act (not the user's close request).
+    void CloseSettingsWindow();
     void WaitForPort();
     void StopWaitingForPort();
     // The port just opened: the list shows it, the status is the described one, and the
@@ -140,7 +146,7 @@ private:
     std::string SettingsFileName() const;
 
     Shell& shell_;
-    AppSystem& system_;
+    SystemServices& system_;
     ModifierGuard keyboard_;
     PortFactory createPort_;
     CodePage codePage_;
@@ -161,6 +167,7 @@ private:
     std::string scanBuffer_;
     bool scanTimedOut_ = false;
     bool terminated_ = false;
+    bool closingWindow_ = false; // inside CloseSettingsWindow
 };
 
 } // namespace lantorvix

@@ -4,12 +4,11 @@
 
 #include "app/app_texts.h"
 #include "app/settings_mapping.h"
+#include "base/ascii.h"
 #include "base/str_to_int.h"
 #include "serial/com_port.h"
 #include "store/ini_file.h"
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 namespace lantorvix {
@@ -18,23 +17,6 @@ namespace {
 constexpr std::string_view kPort = "PORT";
 constexpr std::string_view kScanner = "SCANNER";
 constexpr std::string_view kProgram = "PROGRAM";
-
-char Fold(char c)
-{
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b)
-{
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return Fold(x) == Fold(y); });
-}
-
-bool LessIgnoringCase(std::string_view a, std::string_view b)
-{
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return Fold(x) < Fold(y); });
-}
 
 } // namespace
 
@@ -96,7 +78,7 @@ void TForm1::SyncAutoRun(bool write)
     if (shell_.Checked(CheckBox::ChkAutoRun)) {
         data = system_.ExecutablePath();
     }
-    if (system_.WriteAutostart(title_, data) == AppSystem::AutostartWrite::storeUnavailable) {
+    if (system_.WriteAutostart(title_, data) == SystemServices::AutostartWrite::storeUnavailable) {
         shell_.MessageBox(texts::kAutostartWriteError, texts::kCaption, BoxKind::error);
     }
 }
@@ -108,16 +90,11 @@ void TForm1::FillPortList()
 
 void TForm1::RefreshPortList(const std::string& selected)
 {
-    auto ports = system_.SerialPorts(comPort_->Port());
-    std::stable_sort(ports.begin(), ports.end(),
-                     [](const AppSystem::SerialPort& a, const AppSystem::SerialPort& b) {
-                         return LessIgnoringCase(a.valueName, b.valueName);
-                     });
     shell_.KeepItems(ComboBox::cmbPort, static_cast<int>(std::size(settings::kPortItems)));
     int index = 0;
-    for (const auto& port : ports) {
+    for (const auto& port : system_.SerialPorts(comPort_->Port())) {
         shell_.AddItem(ComboBox::cmbPort, port.portName);
-        if (EqualIgnoringCase(port.portName, selected)) {
+        if (ascii::EqualIgnoringCase(port.portName, selected)) {
             index = shell_.ItemCount(ComboBox::cmbPort) - 1;
         }
     }

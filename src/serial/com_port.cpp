@@ -3,9 +3,8 @@
 #include <stdexcept>
 
 #include "serial/com_conversions.h"
-#include "serial/com_thread.h"
 #include "serial/main_thread_dispatcher.h"
-#include "serial/sync_window.h"
+#include "serial/port_session.h"
 
 namespace lantorvix {
 
@@ -33,17 +32,18 @@ TCustomComPort::~TCustomComPort()
         }
     }
     try {
-        if (watchThread_) {
-            StopWatchThread();
+        if (session_) {
+            session_->StopThread();
+            retired_.push_back(std::move(session_));
         }
-        CollectRetiredThreads(true);
-        watchThreadActive_ = false;
-        syncWindow_.reset();
-        openSession_.reset();
+        for (const auto& retired : retired_) {
+            retired->ReleaseThread();
+        }
+        retired_.clear();
         if (device_->IsOpen()) {
             DestroyHandle();
         }
-        connected_ = false;
+        connectWhenLoaded_ = false;
     } catch (...) {
     }
     buffer_.reset();
@@ -62,9 +62,14 @@ bool TCustomComPort::Designing() const
     return ComponentState().Contains(TComponentStateFlag::csDesigning);
 }
 
+bool TCustomComPort::WatchThreadActive() const
+{
+    return session_ && session_->ThreadActive();
+}
+
 bool TCustomComPort::Applicable() const
 {
-    return connected_ && !Designing() && !ComponentState().Contains(TComponentStateFlag::csLoading);
+    return Connected() && !Designing() && !ComponentState().Contains(TComponentStateFlag::csLoading);
 }
 
 void TCustomComPort::RaiseLastError(std::int32_t code)
@@ -87,10 +92,10 @@ void TCustomComPort::SetConnected(bool value)
 {
     const auto state = ComponentState();
     if (state.Contains(TComponentStateFlag::csDesigning) || state.Contains(TComponentStateFlag::csLoading)) {
-        connected_ = value;
+        connectWhenLoaded_ = value;
         return;
     }
-    if (value == connected_) {
+    if (value == Connected()) {
         return;
     }
     if (value) {
@@ -175,8 +180,8 @@ void TCustomComPort::SetSyncMethod(TSyncMethod value)
 void TCustomComPort::Loaded()
 {
     TComponent::Loaded();
-    if (connected_ && !Designing()) {
-        connected_ = false;
+    if (connectWhenLoaded_ && !Designing()) {
+        connectWhenLoaded_ = false;
         try {
             Open();
         } catch (...) {
@@ -191,134 +196,70 @@ void TCustomComPort::Loaded()
 
 void TCustomComPort::Open()
 {
-    if (connected_ || Designing()) {
+    if (Connected() || Designing()) {
         return;
     }
-    CollectRetiredThreads(false);
+    std::erase_if(retired_, [](const auto& retired) { return retired->ThreadEnded(); });
     HandleBeforeOpen();
     CreateHandle();
-    ++session_;
-    connected_ = true;
+    auto session = std::make_shared<PortSession>(*this);
+    session_ = session;
     try {
         ApplySettings();
+        if (!events_.Empty()) {
+            session->StartThread();
+        }
     } catch (...) {
         DestroyHandle();
-        connected_ = false;
+        session_.reset();
         throw;
-    }
-    openSession_ = std::make_shared<TCustomComPort*>(this);
-    if (events_.Empty()) {
-        watchThreadActive_ = false;
-    } else {
-        try {
-            StartWatchThread();
-        } catch (...) {
-            syncWindow_.reset();
-            openSession_.reset();
-            DestroyHandle();
-            connected_ = false;
-            throw;
-        }
     }
     HandleAfterOpen();
 }
 
 void TCustomComPort::Close()
 {
-    if (!connected_ || Designing()) {
+    if (Designing()) {
+        return;
+    }
+    if (!session_) {
+        connectWhenLoaded_ = false;
         return;
     }
     // A close nested in one already under way for this session (served from a hand-over while
     // that one waits for the event thread) finishes it; the outer one then finds it done and
     // neither notifies nor closes again, whatever the nested calls opened meanwhile.
-    const std::uint64_t session = session_;
-    const bool nested = closingSession_ == session;
+    const std::shared_ptr<PortSession> session = session_;
+    const bool nested = session->Closing();
     if (!nested) {
         HandleBeforeClose();
-        closingSession_ = session;
+        session->SetClosing(true);
     }
+    // An outermost close that did not get through leaves the session open, not closing.
     struct EndOfClose {
-        std::uint64_t& closing;
+        const std::shared_ptr<PortSession>& open;
+        PortSession& session;
         bool outermost;
         ~EndOfClose()
         {
-            if (outermost) {
-                closing = 0;
+            if (outermost && open.get() == &session) {
+                session.SetClosing(false);
             }
         }
-    } endOfClose{closingSession_, !nested};
-    openSession_.reset();
+    } endOfClose{session_, *session, !nested};
     AbortTransfers();
-    if (watchThreadActive_) {
-        StopWatchThread();
-        if (session_ != session || !connected_) {
+    if (session->ThreadActive()) {
+        session->StopThread();
+        if (session_ != session) {
             return;
         }
-        watchThreadActive_ = false;
-        syncWindow_.reset();
     }
     DestroyHandle();
-    connected_ = false;
+    session_.reset();
+    if (session->HoldsThreadLetGo()) {
+        retired_.push_back(session);
+    }
     HandleAfterClose();
-}
-
-void TCustomComPort::StartWatchThread()
-{
-    if (syncMethod_ != TSyncMethod::smNone && Dispatcher() == nullptr) {
-        throw std::logic_error("a port handing events to the main thread needs a MainThreadDispatcher");
-    }
-    if (syncMethod_ == TSyncMethod::smWindowSync) {
-        syncWindow_ =
-            std::make_shared<SyncWindow>(*Dispatcher(), [this](std::uint32_t msg, std::uintptr_t wParam,
-                                                               std::intptr_t lParam, SentCall& call) {
-                return TComThread::SyncWindowProc(*this, msg, wParam, lParam, call);
-            });
-    }
-    watchThread_ = std::make_unique<TComThread>(*this);
-    watchThreadActive_ = true;
-}
-
-void TCustomComPort::StopWatchThread()
-{
-    if (!watchThread_) {
-        return;
-    }
-    if (!watchThread_->CanWaitForEnd()) {
-        // Closed from inside the thread's own hand-over: waiting here would wait for ourselves.
-        watchThread_->Abandon();
-        retiredThreads_.push_back(std::move(watchThread_));
-        return;
-    }
-    // The thread stays the port's while it is waited for: a close nested in this wait (served
-    // from a hand-over) finds it and stops it too, instead of closing the device under it.
-    const std::uint64_t session = session_;
-    watchThread_->RequestStop();
-    MainThreadDispatcher* dispatcher = Dispatcher();
-    if (dispatcher != nullptr && dispatcher->IsMainThread()) {
-        dispatcher->ServeUntil(
-            [this, session] { return session_ != session || !watchThread_ || watchThread_->Finished(); });
-    }
-    if (session_ == session) {
-        watchThread_.reset(); // waits for the end, serving the thread's hand-overs
-    }
-}
-
-void TCustomComPort::CollectRetiredThreads(bool wait)
-{
-    for (auto it = retiredThreads_.begin(); it != retiredThreads_.end();) {
-        TComThread& thread = **it;
-        if (thread.Finished() || (wait && thread.CanWaitForEnd())) {
-            it = retiredThreads_.erase(it);
-        } else if (wait) {
-            // The port goes while one of its hand-overs is still on this stack: waiting would
-            // never end. The thread ends by itself afterwards; its object is left to it.
-            thread.Detach();
-            static_cast<void>(it->release());
-            it = retiredThreads_.erase(it);
-        } else {
-            ++it;
-        }
-    }
 }
 
 void TCustomComPort::CreateHandle()

@@ -19,8 +19,7 @@ namespace lantorvix {
 class IniFile;
 class RegistryStore;
 class MainThreadDispatcher;
-class SyncWindow;
-class TComThread;
+class PortSession;
 class TCustomComPort;
 
 using TNotifyEvent = std::function<void(TCustomComPort& Sender)>;
@@ -58,7 +57,7 @@ public:
 
     // Properties. A setter of a line setting stores a changed value and re-applies it on an
     // open port; on a closed port it only stores.
-    bool Connected() const { return connected_; }
+    bool Connected() const { return session_ != nullptr || connectWhenLoaded_; }
     void SetConnected(bool value);
     TBaudRate BaudRate() const { return baudRate_; }
     void SetBaudRate(TBaudRate value);
@@ -181,7 +180,7 @@ public:
     // Received data is reported as a count through OnRxChar (not read by the port).
     bool ReportsByCount() const { return rxCharNotify_ && !rxBufLinked_; }
 
-    bool WatchThreadActive() const { return watchThreadActive_; }
+    bool WatchThreadActive() const;
     CommDevice& Device() { return *device_; }
     MainThreadDispatcher* Dispatcher() const;
 
@@ -205,8 +204,6 @@ protected:
     virtual void EmitRx80Full();
 
 private:
-    friend class TComThread;
-
     bool Applicable() const;
     bool Designing() const;
     template <typename T> void SetDcbField(T& field, T value);
@@ -217,9 +214,6 @@ private:
     void NotifyLinksSignal(TComSignalEvent TPortLink::*handler, bool OnOff);
     void NotifyLinksEvent(TNotifyEvent TPortLink::*handler);
     void NotifyLinksTxData(const void* Buffer, std::int32_t Count);
-    void StartWatchThread();
-    void StopWatchThread();
-    void CollectRetiredThreads(bool wait);
     bool LineState(std::uint32_t statusBit);
 
     std::unique_ptr<CommDevice> device_;
@@ -235,7 +229,8 @@ private:
     TDataBits dataBits_ = TDataBits::dbEight;
     TComEvents events_ = AllComEvents;
     TPersistGroups persistGroups_{TPersistGroup::pgBasic};
-    bool connected_ = false;
+    // Connected as stored while designing or loading, before any session exists.
+    bool connectWhenLoaded_ = false;
     TSyncMethod syncMethod_ = TSyncMethod::smThreadSync;
     bool discardNull_ = false;
     char eventChar_ = 0;
@@ -243,17 +238,10 @@ private:
     std::unique_ptr<TComFlowControl> flowControl_;
     std::unique_ptr<TComTimeouts> timeouts_;
     std::unique_ptr<TComBuffer> buffer_;
-    bool watchThreadActive_ = false;
-    std::unique_ptr<TComThread> watchThread_;
-    // Counts the opened device sessions; a close remembers the one it closes (0: none).
-    std::uint64_t session_ = 0;
-    std::uint64_t closingSession_ = 0;
-    std::shared_ptr<SyncWindow> syncWindow_;
-    // Lives from Open to Close: a loss report queued by the thread of an earlier session finds
-    // it gone (main thread only; the thread keeps a weak reference).
-    std::shared_ptr<TCustomComPort*> openSession_;
-    // Threads told to stop from inside their own hand-over; collected once they have ended.
-    std::vector<std::unique_ptr<TComThread>> retiredThreads_;
+    // The open device with its event thread; null while closed.
+    std::shared_ptr<PortSession> session_;
+    // Sessions closed from inside their thread's own hand-over, kept until that thread ended.
+    std::vector<std::shared_ptr<PortSession>> retired_;
 };
 
 // The port as the application uses it; all properties are public in TCustomComPort.

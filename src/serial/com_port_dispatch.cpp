@@ -118,7 +118,7 @@ void TCustomComPort::HandleError()
 
 void TCustomComPort::HandleDeviceLost()
 {
-    if (connected_ && OnDeviceLost) {
+    if (Connected() && OnDeviceLost) {
         OnDeviceLost(*this);
     }
 }

@@ -1,11 +1,10 @@
 #include "serial/com_thread.h"
 
-#include <mutex>
-#include <vector>
-
+#include "base/scoped_flag.h"
 #include "serial/com_events.h"
 #include "serial/com_port.h"
 #include "serial/main_thread_dispatcher.h"
+#include "serial/port_session.h"
 #include "serial/sync_window.h"
 
 namespace lantorvix {
@@ -71,30 +70,44 @@ int ThreadPriorityValue(TThreadPriority priority)
     return 0;
 }
 
-TComThread::TComThread(TCustomComPort& port)
-    : OwnerPort(port), device_(port.Device()), dispatcher_(port.Dispatcher()), syncWindow_(port.syncWindow_),
-      session_(port.openSession_), StopSignal_(device_.CreateStopSignal()), events_(port.Events())
+TComThread::TComThread(PortSession& session)
+    : OwnerPort(session.Port()), device_(OwnerPort.Device()), dispatcher_(OwnerPort.Dispatcher()),
+      syncWindow_(session.SyncTarget()), session_(session.weak_from_this()),
+      StopSignal_(device_.CreateStopSignal()), events_(OwnerPort.Events())
 {
     // The mask is fixed for the thread's life; a failure shows later as a wait that fails.
     device_.SetEventMask(ComEventsToMask(events_));
-    const int priority = ThreadPriorityValue(port.WatchThreadPriority());
+    const int priority = ThreadPriorityValue(OwnerPort.WatchThreadPriority());
     thread_ = std::thread([this, priority] {
         threadId_.store(std::this_thread::get_id());
         device_.SetCurrentThreadPriority(priority);
         WaitLoop();
+        std::unique_ptr<TComThread> self;
+        {
+            std::lock_guard lock(selfMutex_);
+            self = std::move(self_);
+        }
+        // A thread let go has nobody waiting for it, and its dispatcher may be gone; it is
+        // freed here, by itself, and nothing touches it afterwards.
+        MainThreadDispatcher* const dispatcher = self ? nullptr : dispatcher_;
+        finished_.store(true);
+        if (dispatcher != nullptr) {
+            dispatcher->NotifyWaiters();
+        }
     });
 }
 
 TComThread::~TComThread()
 {
-    RequestStop();
-    if (!thread_.joinable()) {
-        return;
-    }
-    if (std::this_thread::get_id() == thread_.get_id()) {
-        // Destroyed from its own hand-over: it ends by itself once that returns.
+    if (thread_.joinable() && std::this_thread::get_id() == thread_.get_id()) {
+        // Freed by itself at its end, after it was let go: the stop was asked for then, and
+        // the device the stop signal belongs to may be gone by now.
         abandoned_.store(true);
         thread_.detach();
+        return;
+    }
+    RequestStop();
+    if (!thread_.joinable()) {
         return;
     }
     if (!finished_.load() && dispatcher_ != nullptr && dispatcher_->IsMainThread()) {
@@ -121,17 +134,13 @@ void TComThread::Abandon()
     RequestStop();
 }
 
-void TComThread::Detach()
+void TComThread::LetGo(std::unique_ptr<TComThread> thread)
 {
-    // Kept reachable (not a leak to the checkers), never freed: the ended thread needs it.
-    static std::mutex graveyardMutex;
-    static auto* const graveyard = new std::vector<TComThread*>(); // never destroyed either
-    {
-        std::lock_guard lock(graveyardMutex);
-        graveyard->push_back(this);
-    }
-    detached_.store(true);
-    thread_.detach();
+    // The thread is inside its hand-over, so it cannot have passed the point where it takes
+    // its own object.
+    TComThread& self = *thread;
+    std::lock_guard lock(self.selfMutex_);
+    self.self_ = std::move(thread);
 }
 
 std::exception_ptr TComThread::FatalException() const
@@ -172,17 +181,11 @@ void TComThread::WaitLoop()
             // The owner learns of the loss on the main thread, after this session's last
             // hand-over; a session closed meanwhile is not reported.
             dispatcher_->Post([session = session_] {
-                if (const auto port = session.lock()) {
-                    (*port)->HandleDeviceLost();
+                if (const auto open = session.lock()) {
+                    open->ReportLoss();
                 }
             });
         }
-    }
-    // A detached thread has nobody waiting for it, and its dispatcher may be gone.
-    const bool notify = !detached_.load();
-    finished_.store(true);
-    if (notify && dispatcher_ != nullptr) {
-        dispatcher_->NotifyWaiters();
     }
 }
 
@@ -213,11 +216,7 @@ void TComThread::HandOverEvents()
     switch (OwnerPort.SyncMethod()) {
     case TSyncMethod::smThreadSync:
         dispatcher_->Synchronize([this] {
-            struct Running {
-                bool& flag;
-                explicit Running(bool& f) : flag(f) { flag = true; }
-                ~Running() { flag = false; }
-            } running(mainHandOverRunning_);
+            const ScopedFlag running(mainHandOverRunning_);
             FireEvents();
         });
         break;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "serial/com_types.h"
@@ -13,6 +14,7 @@ namespace lantorvix {
 
 class TCustomComPort;
 class MainThreadDispatcher;
+class PortSession;
 class SentCall;
 class SyncWindow;
 
@@ -25,10 +27,12 @@ class SyncWindow;
 // finished rather than deadlocked. When the port is closed from inside this thread's own
 // hand-over (on the main thread under smThreadSync, or on the thread itself under smNone),
 // waiting is impossible: the port calls Abandon instead, and the thread then ends as soon as
-// the hand-over returns, without touching the device again.
+// the hand-over returns, without touching the device again. When the port goes while that
+// hand-over is still on the stack, it hands the thread over to itself with LetGo.
 class TComThread {
 public:
-    explicit TComThread(TCustomComPort& port);
+    // Serves the session's port, posting a loss report to the session (weakly held).
+    explicit TComThread(PortSession& session);
     ~TComThread();
     TComThread(const TComThread&) = delete;
     TComThread& operator=(const TComThread&) = delete;
@@ -39,9 +43,10 @@ public:
     bool CanWaitForEnd() const;
     // The port gives the thread up: it must not touch the port or the device any more.
     void Abandon();
-    // Lets an abandoned thread run to its end on its own; the object must then stay alive
-    // (it is never destroyed) because the hand-over still on the stack reads it.
-    void Detach();
+    // Leaves an abandoned thread that cannot be waited for (CanWaitForEnd false) to itself:
+    // it frees itself when it ends, after the hand-over on the stack (which still reads it)
+    // has returned, and touches nothing else then, not even the dispatcher.
+    static void LetGo(std::unique_ptr<TComThread> thread);
     bool Finished() const { return finished_.load(); }
     // The exception that escaped a handler and ended the thread, if any.
     std::exception_ptr FatalException() const;
@@ -62,13 +67,14 @@ private:
     CommDevice& device_;
     MainThreadDispatcher* dispatcher_;
     std::shared_ptr<SyncWindow> syncWindow_;
-    std::weak_ptr<TCustomComPort*> session_; // the open session the loss report is for
+    std::weak_ptr<PortSession> session_; // the open session the loss report is for
     std::unique_ptr<StopSignal> StopSignal_;
     const TComEvents events_; // the port's mask when the thread started; the port's may change
     TComEvents ReceivedEvents;
     std::atomic<bool> abandoned_{false};
     std::atomic<bool> finished_{false};
-    std::atomic<bool> detached_{false};
+    std::mutex selfMutex_;
+    std::unique_ptr<TComThread> self_; // set once let go: the thread then owns its object
     std::atomic<std::thread::id> threadId_{};
     bool mainHandOverRunning_ = false; // touched on the main thread only
     std::exception_ptr fatal_;

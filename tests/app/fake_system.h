@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/app_system.h"
+#include "app/system/system_services.h"
 #include "base/exception.h"
 
 #include <utility>
@@ -9,7 +9,7 @@ namespace lantorvix::test {
 
 // The machine as the tests script it: a single-instance flag, a port list, an autostart
 // entry that can be unreadable, unwritable or fail to store.
-class FakeSystem : public AppSystem {
+class FakeSystem : public SystemServices {
 public:
     bool singleInstanceFree = true;
     std::string exePath = "/opt/lantorvix/lantorvix";
@@ -22,37 +22,48 @@ public:
     bool autostartSetFails = false;
     std::string configuredPortSeen;
 
-    bool AcquireSingleInstance() override { return singleInstanceFree; }
     std::string ExecutablePath() override { return exePath; }
-    std::string SettingsFileName() override { return settingsFile; }
-    std::vector<SerialPort> SerialPorts(const std::string& configuredPort) override
+
+protected:
+    std::unique_ptr<SingleInstanceGuard> LockSingleInstance(std::string_view) override
+    {
+        return singleInstanceFree ? std::make_unique<SingleInstanceGuard>() : nullptr;
+    }
+    std::string SettingsFilePath(std::string_view) override { return settingsFile; }
+    std::vector<SerialPortEntry> EnumerateSerialPorts(std::string_view configuredPort) override
     {
         configuredPortSeen = configuredPort;
-        std::vector<SerialPort> list;
+        std::vector<SerialPortEntry> list;
         for (const auto& [value, name] : ports) {
             list.push_back({value, name});
         }
         return list;
     }
-    std::optional<std::string> ReadAutostart(const std::string&) override
+    std::unique_ptr<AutostartStore> OpenAutostart(AutostartAccess access) override
     {
-        if (!autostartReadable) {
-            return std::nullopt;
-        }
-        return autostart.value_or("");
+        const bool open = access == AutostartAccess::ReadOnly ? autostartReadable : autostartWritable;
+        return open ? std::make_unique<Store>(*this) : nullptr;
     }
-    AutostartWrite WriteAutostart(const std::string& name, const std::optional<std::string>& data) override
-    {
-        if (!autostartWritable) {
-            return AutostartWrite::storeUnavailable;
+
+private:
+    struct Store final : AutostartStore {
+        explicit Store(FakeSystem& s) : s_(s) {}
+        std::string Read(std::string_view) override { return s_.autostart.value_or(""); }
+        void Write(std::string_view name, std::string_view data) override
+        {
+            if (s_.autostartSetFails) {
+                throw Exception("Failed to set data for '" + std::string(name) + "'");
+            }
+            s_.autostartName = name;
+            s_.autostart = std::string(data);
         }
-        if (data && autostartSetFails) {
-            throw Exception("Failed to set data for '" + name + "'");
+        void Remove(std::string_view name) override
+        {
+            s_.autostartName = name;
+            s_.autostart.reset();
         }
-        autostartName = name;
-        autostart = data;
-        return AutostartWrite::written;
-    }
+        FakeSystem& s_;
+    };
 };
 
 } // namespace lantorvix::test

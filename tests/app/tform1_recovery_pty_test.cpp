@@ -3,7 +3,7 @@
 // pseudo-terminal after each hang-up. The form is served the way the program's loop serves it.
 
 #include "app/fake_program.h"
-#include "app/posix/inotify_device_watch.h"
+#include "app/system/device_watch.h"
 #include "support/process_fds.h"
 #include "support/pty_pair.h"
 #include "support/test_temp_path.h"
@@ -34,8 +34,7 @@ class RecoveryPty : public ::testing::Test, protected FakeProgram {
 protected:
     RecoveryPty()
         : FakeProgram(TestTempPath("lantorvix-recovery-"), CodePage::cp1252, nullptr,
-                      {[] { return CreateCommDevice(); },
-                       [](MainThreadDispatcher& d) { return std::make_unique<InotifyDeviceWatch>(d); }})
+                      {[] { return CreateCommDevice(); }, CreateDeviceWatch})
     {
         clock = Clock::now();
         std::ofstream(system.settingsFile, std::ios::binary)

@@ -100,6 +100,32 @@ TEST_F(TForm1Test, ClosingOnlyHidesTheWindowAndKeepsThePort)
     EXPECT_EQ(action, TCloseAction::caNone);
 }
 
+// Without a tray the window is the only way in: the user's close asks the exit question and
+// keeps the window unless confirmed, the program's own close only hides, and a second start
+// shows the window (with a tray, or after the exit, that second copy warns instead).
+TEST_F(TForm1Test, WithoutATrayTheFormKeepsTheWindowReachable)
+{
+    StartWithPort();
+    shell.trayAvailable = false;
+    shell.ShowWindow();
+    shell.UserClose();
+    ASSERT_EQ(shell.boxes.size(), 1u);
+    EXPECT_EQ(shell.boxes[0].text, "Biztosan ki akar lépni?");
+    EXPECT_TRUE(shell.windowVisible) << "\"Nem\" keeps the window";
+    form->btnCancelClick();
+    EXPECT_FALSE(shell.windowVisible);
+    EXPECT_EQ(shell.boxes.size(), 1u) << "the program's own close asks nothing";
+    EXPECT_TRUE(form->AnotherCopyStarted());
+    EXPECT_TRUE(shell.windowVisible);
+    shell.trayAvailable = true;
+    EXPECT_FALSE(form->AnotherCopyStarted());
+    shell.trayAvailable = false;
+    shell.answers = {BoxAnswer::yes};
+    shell.UserClose();
+    EXPECT_TRUE(form->Terminated());
+    EXPECT_FALSE(form->AnotherCopyStarted());
+}
+
 TEST_F(TForm1Test, TrayNotificationsAndMenu)
 {
     StartWithPort();

@@ -1,11 +1,11 @@
 // The Linux program: the Qt application and desktop, the session's keyboard and Qt's loop
 // as the port's waker; the start-up itself is RunProgram's.
 
-#include "app/posix/inotify_device_watch.h"
 #include "app/program.h"
 #include "app/qt/end_signals.h"
 #include "app/qt/qt_shell.h"
 #include "app/qt/qt_waker.h"
+#include "app/system/device_watch.h"
 #include "app/system/posix/sysfs_device_identity.h"
 #include "app/system/system_services.h"
 #include "keys/linux_keyboard.h"
@@ -53,7 +53,7 @@ int main(int argc, char** argv)
                        [](MainThreadDispatcher& d) { return std::make_unique<QtWaker>(d); },
                        keyboard,
                        CreateCommDevice,
-                       [](MainThreadDispatcher& d) { return std::make_unique<InotifyDeviceWatch>(d); },
+                       CreateDeviceWatch,
                        LANTORVIX_MAKER_URL,
                        {},
                        [] { return std::make_unique<SysfsDeviceIdentity>(); },

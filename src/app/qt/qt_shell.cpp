@@ -6,6 +6,7 @@
 #include "app/qt/settings_window.h"
 #include "app/qt/trayless_desktop.h"
 #include "app/tform1.h"
+#include "base/scoped_flag.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -24,19 +25,6 @@ QString FromUtf8(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
-
-// Holds a flag for the length of a scope.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = old_; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& flag_;
-    bool old_;
-};
 
 TrayClick TrayClickFor(QSystemTrayIcon::ActivationReason reason)
 {
@@ -60,13 +48,9 @@ public:
         trayless_.reset();
         if (form_ != nullptr) {
             trayless_ = std::make_unique<TraylessDesktop>([this] {
-                // With a tray the second copy warns as described; after a confirmed exit
-                // there is no window to come back to.
-                if (TrayAvailable() || form_ == nullptr || form_->Terminated()) {
-                    return false;
-                }
-                Deliver([](TForm1& f) { f.Belltsok1Click(); });
-                return true;
+                bool shown = false;
+                Deliver([&shown](TForm1& f) { shown = f.AnotherCopyStarted(); });
+                return shown;
             });
         }
     }
@@ -80,11 +64,7 @@ public:
     }
     void HideWindow() override { window_.hide(); }
     bool WindowVisible() const override { return window_.isVisible(); }
-    void CloseWindow() override
-    {
-        FlagScope scope(closingByProgram_);
-        window_.close();
-    }
+    void CloseWindow() override { window_.close(); }
     void BringToForeground() override
     {
         if (window_.isVisible()) {
@@ -100,7 +80,7 @@ public:
     }
     void AddItem(ComboBox box, std::string_view text) override
     {
-        FlagScope scope(programmatic_);
+        ScopedFlag scope(programmatic_);
         QComboBox* combo = window_.Combo(box);
         combo->addItem(FromUtf8(text));
         // Long device names (/dev/serial/by-id/...) show whole in the open list.
@@ -108,7 +88,7 @@ public:
     }
     void KeepItems(ComboBox box, int count) override
     {
-        FlagScope scope(programmatic_);
+        ScopedFlag scope(programmatic_);
         QComboBox* combo = window_.Combo(box);
         while (combo->count() > count) {
             combo->removeItem(combo->count() - 1);
@@ -117,13 +97,13 @@ public:
     int ItemIndex(ComboBox box) const override { return window_.Combo(box)->currentIndex(); }
     void SetItemIndex(ComboBox box, int index) override
     {
-        FlagScope scope(programmatic_);
+        ScopedFlag scope(programmatic_);
         window_.Combo(box)->setCurrentIndex(index);
     }
     bool Checked(CheckBox box) const override { return window_.Check(box)->isChecked(); }
     void SetChecked(CheckBox box, bool checked) override
     {
-        FlagScope scope(programmatic_);
+        ScopedFlag scope(programmatic_);
         window_.Check(box)->setChecked(checked);
     }
 
@@ -186,8 +166,7 @@ private:
     QSystemTrayIcon tray_;
     QTimer timer_;
     std::unique_ptr<TraylessDesktop> trayless_;
-    bool programmatic_ = false;     // set while this shell changes a control itself
-    bool closingByProgram_ = false; // set inside CloseWindow
+    bool programmatic_ = false; // set while this shell changes a control itself
 };
 
 QtShell::QtShell()
@@ -249,11 +228,6 @@ void QtShell::ConnectWindow()
     }
     window_.onShow = [this] { Deliver([](TForm1& f) { f.FormShow(); }); };
     window_.onClose = [this] {
-        if (!closingByProgram_ && !TrayAvailable()) {
-            // Hiding would leave nothing to reach the program by: close means exit, asked first.
-            Deliver([](TForm1& f) { f.Kilps1Click(); });
-            return false;
-        }
         TCloseAction action = TCloseAction::caHide;
         Deliver([&action](TForm1& f) { f.FormClose(action); });
         if (action == TCloseAction::caHide || action == TCloseAction::caMinimize) {

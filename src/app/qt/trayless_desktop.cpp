@@ -2,7 +2,7 @@
 
 #include "app/system/posix/instance_channel.h"
 #include "app/system/posix/posix_system_services.h"
-#include "app/system/system_adapter.h"
+#include "app/system/system_services.h"
 
 #include <QSystemTrayIcon>
 
@@ -29,11 +29,11 @@ bool TraylessDesktop::TrayAvailable()
 
 bool TraylessDesktop::AskRunningCopyToShow()
 {
-    return lantorvix::AskRunningCopyToShow(RuntimeDir(), SystemAdapter::kMutexName, kAnswerBound);
+    return lantorvix::AskRunningCopyToShow(RuntimeDir(), SystemServices::kMutexName, kAnswerBound);
 }
 
 TraylessDesktop::TraylessDesktop(std::function<bool()> show)
-    : listener_(InstanceListener::Open(RuntimeDir(), SystemAdapter::kMutexName))
+    : listener_(InstanceListener::Open(RuntimeDir(), SystemServices::kMutexName))
 {
     if (listener_) {
         notifier_ = std::make_unique<QSocketNotifier>(listener_->Fd(), QSocketNotifier::Read);

@@ -5,9 +5,9 @@
 
 #include "app/general_error.h"
 #include "app/program.h"
+#include "app/system/device_watch.h"
 #include "app/system/system_services.h"
 #include "app/win32/message_box.h"
-#include "app/win32/win32_device_watch.h"
 #include "app/win32/win32_shell.h"
 #include "keys/win32/win32_keyboard.h"
 #include "serial/win32/win32_waker.h"
@@ -23,8 +23,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         auto keyboard = [](CodePage, MessageBoxHandler box) { return std::make_unique<Win32Keyboard>(box); };
         const auto shell = win32::CreateWin32Shell(instance);
         const auto system = CreateSystemServices();
-        auto watch = [](MainThreadDispatcher&) { return std::make_unique<win32::Win32DeviceWatch>(); };
-        return RunProgram({*shell, *system, waker, keyboard, CreateCommDevice, watch, LANTORVIX_MAKER_URL});
+        return RunProgram(
+            {*shell, *system, waker, keyboard, CreateCommDevice, CreateDeviceWatch, LANTORVIX_MAKER_URL});
     } catch (const std::exception& e) {
         // A failure before the form exists (or after it is gone) has no handler to show it.
         win32::ShowMessageBox(nullptr, GeneralErrorText(e.what()), "Lantorvix", BoxKind::error);

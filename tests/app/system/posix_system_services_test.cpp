@@ -53,7 +53,7 @@ pid_t StartLockHolder(const PosixSystemPaths& paths, int& reportFd)
     if (child == 0) {
         close(fds[0]);
         PosixSystemServices services(paths);
-        auto guard = services.AcquireSingleInstance(kMutex);
+        auto guard = services.LockSingleInstance(kMutex);
         const char result = guard ? 'Y' : 'N';
         (void)!write(fds[1], &result, 1);
         for (;;) {
@@ -84,13 +84,13 @@ TEST_F(PosixServicesTest, SecondProcessIsRefusedUntilTheFirstDies)
     close(report);
 
     PosixSystemServices services(paths);
-    EXPECT_EQ(services.AcquireSingleInstance(kMutex), nullptr);
+    EXPECT_EQ(services.LockSingleInstance(kMutex), nullptr);
     EXPECT_TRUE(fs::exists(paths.runtimeDir / kMutex));
 
     kill(holder, SIGKILL); // no chance to clean up: the abandoned-mutex case
     int status = 0;
     ASSERT_EQ(waitpid(holder, &status, 0), holder);
-    auto guard = services.AcquireSingleInstance(kMutex);
+    auto guard = services.LockSingleInstance(kMutex);
     ASSERT_NE(guard, nullptr);
 
     // While this process holds it, another process is refused; after release it is free.
@@ -101,7 +101,7 @@ TEST_F(PosixServicesTest, SecondProcessIsRefusedUntilTheFirstDies)
     kill(second, SIGKILL);
     waitpid(second, &status, 0);
     guard.reset();
-    EXPECT_NE(services.AcquireSingleInstance(kMutex), nullptr);
+    EXPECT_NE(services.LockSingleInstance(kMutex), nullptr);
 }
 
 // In a folder all users share (the temp folder, without $XDG_RUNTIME_DIR), a file of the lock's
@@ -130,7 +130,7 @@ TEST_F(PosixServicesTest, ALockThatCannotBeMadeDoesNotRefuseStartUp)
 {
     paths.runtimeDir = dir.Path() / "absent";
     PosixSystemServices services(paths);
-    auto first = services.AcquireSingleInstance(kMutex);
+    auto first = services.LockSingleInstance(kMutex);
     EXPECT_NE(first, nullptr);
 }
 

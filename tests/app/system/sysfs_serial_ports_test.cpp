@@ -85,7 +85,7 @@ protected:
 
 TEST_F(SysfsPortsTest, ListsTtysWithADeviceSortedByPathIgnoringCase)
 {
-    const auto ports = Services().EnumerateSerialPorts("COM1");
+    const auto ports = Services().SerialPorts("COM1");
     std::vector<std::pair<std::string, std::string>> got;
     for (const auto& p : ports) {
         got.emplace_back(p.valueName, p.portName);
@@ -106,7 +106,7 @@ TEST_F(SysfsPortsTest, ConfiguredCharacterDeviceByAbsolutePathIsListedToo)
     ASSERT_EQ(grantpt(master), 0);
     ASSERT_EQ(unlockpt(master), 0);
     const std::string pts = ptsname(master);
-    const auto ports = Services().EnumerateSerialPorts(pts);
+    const auto ports = Services().SerialPorts(pts);
     close(master);
     ASSERT_EQ(ports.size(), 5u);
     EXPECT_EQ(ports[0].valueName, pts) << "\"/dev/...\" sorts before \"/sys/...\"";
@@ -116,7 +116,7 @@ TEST_F(SysfsPortsTest, ConfiguredCharacterDeviceByAbsolutePathIsListedToo)
     test::WriteBytes(regular, "x");
     for (const std::string& configured :
          {regular, std::string("ttyS0"), std::string("/dev/absent-tty"), std::string()}) {
-        EXPECT_EQ(Services().EnumerateSerialPorts(configured).size(), 4u) << configured;
+        EXPECT_EQ(Services().SerialPorts(configured).size(), 4u) << configured;
     }
 }
 
@@ -131,7 +131,7 @@ TEST_F(SysfsPortsTest, UsbSerialDevicesAreListedByTheirStableNames)
     paths.sysfsRoot = dir.Path();
     paths.devRoot = dev;
     std::vector<std::string> names;
-    for (const auto& p : PosixSystemServices(paths).EnumerateSerialPorts("")) {
+    for (const auto& p : PosixSystemServices(paths).SerialPorts("")) {
         names.push_back(p.portName);
     }
     const std::vector<std::string> expected = {

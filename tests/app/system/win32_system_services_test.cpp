@@ -22,7 +22,7 @@ std::string UniqueName(const char* prefix)
 bool AcquiredOnAnotherThread(Win32SystemServices& services, const std::string& name)
 {
     bool acquired = false;
-    std::thread([&] { acquired = services.AcquireSingleInstance(name) != nullptr; }).join();
+    std::thread([&] { acquired = services.LockSingleInstance(name) != nullptr; }).join();
     return acquired;
 }
 
@@ -30,7 +30,7 @@ TEST(Win32SystemServicesTest, SecondHolderIsRefusedUntilTheFirstReleases)
 {
     Win32SystemServices services;
     const std::string name = UniqueName("QV_LantorvixTestMutex");
-    auto guard = services.AcquireSingleInstance(name);
+    auto guard = services.LockSingleInstance(name);
     ASSERT_NE(guard, nullptr);
     EXPECT_FALSE(AcquiredOnAnotherThread(services, name));
     guard.reset();
@@ -46,7 +46,7 @@ TEST(Win32SystemServicesTest, AbandonedMutexCountsAsAcquired)
         HANDLE h = CreateMutexA(nullptr, FALSE, name.c_str());
         WaitForSingleObject(h, 0);
     }).join();
-    EXPECT_NE(services.AcquireSingleInstance(name), nullptr);
+    EXPECT_NE(services.LockSingleInstance(name), nullptr);
 }
 
 TEST(Win32SystemServicesTest, RunValueIsWrittenReadAndRemoved)
@@ -80,7 +80,7 @@ TEST(Win32SystemServicesTest, SerialPortsComeFromSerialcommSortedByValueName)
     reg.WriteString("\\Device\\" + tag + "b", "COM12");
     reg.WriteString("\\Device\\" + tag + "A", "COM7");
     reg.WriteInteger("\\Device\\" + tag + "c", 3);
-    const auto ports = Win32SystemServices().EnumerateSerialPorts("");
+    const auto ports = Win32SystemServices().SerialPorts("");
     reg.DeleteValue("\\Device\\" + tag + "b");
     reg.DeleteValue("\\Device\\" + tag + "A");
     reg.DeleteValue("\\Device\\" + tag + "c");

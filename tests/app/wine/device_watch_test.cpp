@@ -1,7 +1,7 @@
 // The Win32 device watch under Wine: its hidden window takes port arrivals by name, and a
 // running watch ticks once a second through the message loop; nothing after Stop.
 
-#include "app/win32/win32_device_watch.h"
+#include "app/system/win32/win32_device_watch.h"
 
 #include <dbt.h>
 #include <gtest/gtest.h>

@@ -172,7 +172,7 @@ PosixSystemPaths PosixSystemPaths::FromEnvironment()
 
 PosixSystemServices::PosixSystemServices(PosixSystemPaths paths) : paths_(std::move(paths)) {}
 
-std::unique_ptr<SingleInstanceGuard> PosixSystemServices::AcquireSingleInstance(std::string_view name)
+std::unique_ptr<SingleInstanceGuard> PosixSystemServices::LockSingleInstance(std::string_view name)
 {
     // In a folder only this user may enter, beside the instance socket: no other user can hold
     // the lock (refusing our start) or own its file (leaving us unguarded). Without one, the
@@ -233,9 +233,6 @@ std::vector<SerialPortEntry> PosixSystemServices::EnumerateSerialPorts(std::stri
         S_ISCHR(st.st_mode)) {
         ports.push_back({configured, configured});
     }
-    std::sort(ports.begin(), ports.end(), [](const SerialPortEntry& a, const SerialPortEntry& b) {
-        return store::LessIgnoreCase(a.valueName, b.valueName);
-    });
     return ports;
 }
 
@@ -267,7 +264,7 @@ std::string PosixSystemServices::SettingsFilePath(std::string_view fileName)
     return (paths_.configHome / "Lantorvix" / std::string(fileName)).string();
 }
 
-std::unique_ptr<SystemServices> CreatePlatformSystemServices()
+std::unique_ptr<SystemServices> CreateSystemServices()
 {
     return std::make_unique<PosixSystemServices>(PosixSystemPaths::FromEnvironment());
 }

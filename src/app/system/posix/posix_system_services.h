@@ -23,12 +23,12 @@ struct PosixSystemPaths {
 // lock dies with the process), a desktop entry "<name>.desktop" whose Exec= holds the
 // command (written machine-wide when this process may, else in the user's autostart folder;
 // the user's entry is read first), the tty devices of sysfs that have a device behind them,
-// and /proc/self/exe.
+// and /proc/self/exe. The platform steps are public here for their tests.
 class PosixSystemServices final : public SystemServices {
 public:
     explicit PosixSystemServices(PosixSystemPaths paths);
 
-    std::unique_ptr<SingleInstanceGuard> AcquireSingleInstance(std::string_view name) override;
+    std::unique_ptr<SingleInstanceGuard> LockSingleInstance(std::string_view name) override;
     std::unique_ptr<AutostartStore> OpenAutostart(AutostartAccess access) override;
     std::vector<SerialPortEntry> EnumerateSerialPorts(std::string_view configuredPort) override;
     std::string ExecutablePath() override;

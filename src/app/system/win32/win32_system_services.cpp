@@ -2,11 +2,9 @@
 
 #include "app/system/win32/win32_autostart_store.h"
 #include "store/registry_store.h"
-#include "store/store_text.h"
 
 #include <windows.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <vector>
 
@@ -37,7 +35,7 @@ private:
 };
 } // namespace
 
-std::unique_ptr<SingleInstanceGuard> Win32SystemServices::AcquireSingleInstance(std::string_view name)
+std::unique_ptr<SingleInstanceGuard> Win32SystemServices::LockSingleInstance(std::string_view name)
 {
     const std::string mutexName(name);
     HANDLE mutex = CreateMutexA(nullptr, FALSE, mutexName.c_str());
@@ -74,9 +72,6 @@ std::vector<SerialPortEntry> Win32SystemServices::EnumerateSerialPorts(std::stri
             // Not a port name: skipped.
         }
     }
-    std::sort(ports.begin(), ports.end(), [](const SerialPortEntry& a, const SerialPortEntry& b) {
-        return store::LessIgnoreCase(a.valueName, b.valueName);
-    });
     return ports;
 }
 
@@ -111,7 +106,7 @@ std::string Win32SystemServices::SettingsFilePath(std::string_view fileName)
     return exe.append(fileName);
 }
 
-std::unique_ptr<SystemServices> CreatePlatformSystemServices()
+std::unique_ptr<SystemServices> CreateSystemServices()
 {
     return std::make_unique<Win32SystemServices>();
 }

@@ -1,4 +1,4 @@
-#include "app/posix/inotify_device_watch.h"
+#include "app/system/posix/inotify_device_watch.h"
 
 #include "serial/device_name.h"
 #include "serial/main_thread_dispatcher.h"
@@ -158,6 +158,11 @@ struct InotifyDeviceWatch::Shared {
 };
 
 InotifyDeviceWatch::InotifyDeviceWatch(MainThreadDispatcher& dispatcher) : dispatcher_(dispatcher) {}
+
+std::unique_ptr<DeviceWatch> CreateDeviceWatch(MainThreadDispatcher& dispatcher)
+{
+    return std::make_unique<InotifyDeviceWatch>(dispatcher);
+}
 
 InotifyDeviceWatch::~InotifyDeviceWatch()
 {

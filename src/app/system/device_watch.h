@@ -1,9 +1,12 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace lantorvix {
+
+class MainThreadDispatcher;
 
 // Watches for a serial port that has gone (or is not there yet) to come back. It does not
 // open anything: it only tells its owner when opening the port is worth trying again.
@@ -32,5 +35,9 @@ public:
     // True while waiting for the port to come back (not for a removal watch).
     virtual bool Watching() const = 0;
 };
+
+// The platform's watch; it hands its chances to the main thread through the dispatcher (or
+// the thread's own message loop), which must outlive it.
+std::unique_ptr<DeviceWatch> CreateDeviceWatch(MainThreadDispatcher& dispatcher);
 
 } // namespace lantorvix

@@ -1,4 +1,4 @@
-#include "app/system/system_adapter.h"
+#include "app/system/system_services.h"
 
 #include "base/exception.h"
 
@@ -9,7 +9,7 @@
 namespace lantorvix {
 namespace {
 
-// Scripted platform services that record what the adapter asked for.
+// Scripted platform steps that record what the program's operations asked for.
 struct Script {
     bool instanceHeld = false;
     std::vector<std::string> lockNames;
@@ -25,8 +25,10 @@ struct Script {
 class ScriptedServices final : public SystemServices {
 public:
     explicit ScriptedServices(Script& s) : s_(s) {}
+    std::string ExecutablePath() override { return "/opt/lantorvix"; }
 
-    std::unique_ptr<SingleInstanceGuard> AcquireSingleInstance(std::string_view name) override
+protected:
+    std::unique_ptr<SingleInstanceGuard> LockSingleInstance(std::string_view name) override
     {
         s_.lockNames.emplace_back(name);
         if (s_.instanceHeld) {
@@ -44,7 +46,6 @@ public:
         s_.configuredSeen = configuredPort;
         return s_.ports;
     }
-    std::string ExecutablePath() override { return "/opt/lantorvix"; }
     std::string SettingsFilePath(std::string_view fileName) override
     {
         s_.settingsAsked = fileName;
@@ -77,54 +78,57 @@ private:
     Script& s_;
 };
 
-TEST(SystemAdapterTest, SingleInstanceUsesTheMutexNameAndKeepsTheGuard)
+TEST(SystemServicesTest, SingleInstanceUsesTheMutexNameAndKeepsTheGuard)
 {
     Script s;
     {
-        SystemAdapter adapter(std::make_unique<ScriptedServices>(s));
-        EXPECT_TRUE(adapter.AcquireSingleInstance());
+        ScriptedServices services(s);
+        EXPECT_TRUE(services.AcquireSingleInstance());
         EXPECT_EQ(s.lockNames, std::vector<std::string>{"QV_LantorvixMutex"});
         EXPECT_EQ(s.guardsAlive, 1);
     }
     EXPECT_EQ(s.guardsAlive, 0);
     s.instanceHeld = true;
-    SystemAdapter refused(std::make_unique<ScriptedServices>(s));
+    ScriptedServices refused(s);
     EXPECT_FALSE(refused.AcquireSingleInstance());
 }
 
-TEST(SystemAdapterTest, AutostartOpenWriteAndRemoveSteps)
+TEST(SystemServicesTest, AutostartOpenWriteAndRemoveSteps)
 {
     Script s;
-    SystemAdapter adapter(std::make_unique<ScriptedServices>(s));
-    EXPECT_EQ(adapter.ReadAutostart("Lantorvix"), std::string());
-    EXPECT_EQ(adapter.WriteAutostart("Lantorvix", std::string("/opt/lantorvix")),
-              AppSystem::AutostartWrite::written);
-    EXPECT_EQ(adapter.ReadAutostart("Lantorvix"), std::string("/opt/lantorvix"));
-    EXPECT_EQ(adapter.WriteAutostart("Lantorvix", std::nullopt), AppSystem::AutostartWrite::written);
+    ScriptedServices services(s);
+    EXPECT_EQ(services.ReadAutostart("Lantorvix"), std::string());
+    EXPECT_EQ(services.WriteAutostart("Lantorvix", std::string("/opt/lantorvix")),
+              SystemServices::AutostartWrite::written);
+    EXPECT_EQ(services.ReadAutostart("Lantorvix"), std::string("/opt/lantorvix"));
+    EXPECT_EQ(services.WriteAutostart("Lantorvix", std::nullopt), SystemServices::AutostartWrite::written);
     EXPECT_TRUE(s.autostart.empty());
-    EXPECT_EQ(adapter.WriteAutostart("Lantorvix", std::nullopt), AppSystem::AutostartWrite::written)
+    EXPECT_EQ(services.WriteAutostart("Lantorvix", std::nullopt), SystemServices::AutostartWrite::written)
         << "removing a missing entry is fine";
-    EXPECT_THROW(adapter.WriteAutostart("Lantorvix", std::string("fail")), Exception);
+    EXPECT_THROW(services.WriteAutostart("Lantorvix", std::string("fail")), Exception);
 
     s.autostartReadable = false;
     s.autostartWritable = false;
     s.autostart["Lantorvix"] = "x";
-    EXPECT_EQ(adapter.ReadAutostart("Lantorvix"), std::nullopt);
-    EXPECT_EQ(adapter.WriteAutostart("Lantorvix", std::nullopt), AppSystem::AutostartWrite::storeUnavailable);
+    EXPECT_EQ(services.ReadAutostart("Lantorvix"), std::nullopt);
+    EXPECT_EQ(services.WriteAutostart("Lantorvix", std::nullopt),
+              SystemServices::AutostartWrite::storeUnavailable);
     EXPECT_EQ(s.autostart.at("Lantorvix"), "x");
 }
 
-TEST(SystemAdapterTest, PortsAndSettingsFilePassThrough)
+// The one sort of the port list: by value name, letter case aside, whatever the platform's order.
+TEST(SystemServicesTest, PortsSortedAndSettingsFilePassThrough)
 {
     Script s;
-    s.ports = {{"\\Device\\Serial0", "COM1"}, {"\\Device\\Serial1", "COM2"}};
-    SystemAdapter adapter(std::make_unique<ScriptedServices>(s));
-    const auto ports = adapter.SerialPorts("/dev/pts/3");
+    s.ports = {{"\\Device\\serial1", "COM2"}, {"\\Device\\Serial0", "COM1"}};
+    ScriptedServices services(s);
+    const auto ports = services.SerialPorts("/dev/pts/3");
     EXPECT_EQ(s.configuredSeen, "/dev/pts/3");
     ASSERT_EQ(ports.size(), 2u);
-    EXPECT_EQ(ports[1].valueName, "\\Device\\Serial1");
+    EXPECT_EQ(ports[0].portName, "COM1");
+    EXPECT_EQ(ports[1].valueName, "\\Device\\serial1");
     EXPECT_EQ(ports[1].portName, "COM2");
-    EXPECT_EQ(adapter.SettingsFileName(), "/cfg/Lantorvix.ini");
+    EXPECT_EQ(services.SettingsFileName(), "/cfg/Lantorvix.ini");
     EXPECT_EQ(s.settingsAsked, "Lantorvix.ini");
 }
 

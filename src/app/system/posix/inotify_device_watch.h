@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/device_watch.h"
+#include "app/system/device_watch.h"
 
 #include <atomic>
 #include <memory>

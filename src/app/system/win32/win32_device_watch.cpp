@@ -1,4 +1,4 @@
-#include "app/win32/win32_device_watch.h"
+#include "app/system/win32/win32_device_watch.h"
 
 #include <dbt.h>
 
@@ -105,3 +105,12 @@ LRESULT CALLBACK Win32DeviceWatch::WindowProc(HWND window, UINT message, WPARAM 
 }
 
 } // namespace lantorvix::win32
+
+namespace lantorvix {
+
+std::unique_ptr<DeviceWatch> CreateDeviceWatch(MainThreadDispatcher&)
+{
+    return std::make_unique<win32::Win32DeviceWatch>();
+}
+
+} // namespace lantorvix
