@@ -17,7 +17,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -203,6 +205,36 @@ TEST(Uinput, TheSettingsKeyChoosesTheLayout)
     ::close(fds[0]);
 }
 
+// A uinput keyboard that follows a desktop's layouts, typing into a packet socket.
+class FollowingKeyboard {
+public:
+    FollowingKeyboard(const XkbNames& first, std::function<UinputLayoutChoice()> resolve)
+    {
+        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds_), 0);
+        keyboard_.emplace(UinputDevice::FromStream(fds_[1]), KeyLayout(DescribeXkbLayout(first, 0)),
+                          CodePage::cp1252, MessageBoxHandler{}, std::function<void()>{});
+        keyboard_->FollowLayout(std::move(resolve), {first, 0, "desktop"});
+    }
+    ~FollowingKeyboard()
+    {
+        keyboard_.reset();
+        ::close(fds_[0]);
+    }
+    // The evdev code that types "z" on the layout in use.
+    int TypedZ()
+    {
+        EXPECT_TRUE(SendKeys(*keyboard_, "z", false));
+        input_event events[4];
+        return ::recv(fds_[0], events, sizeof events, 0) == static_cast<ssize_t>(sizeof events)
+                   ? events[0].code
+                   : -1;
+    }
+
+private:
+    int fds_[2] = {-1, -1};
+    std::optional<UinputKeyboard> keyboard_;
+};
+
 // GNOME keeps the layouts in GSettings; a keyfile backend stands in for the user's database.
 TEST(Uinput, GnomeInputSourcesAreTypedForAndFollowed)
 {
@@ -223,29 +255,14 @@ TEST(Uinput, GnomeInputSourcesAreTypedForAndFollowed)
     EXPECT_EQ(LayoutText(first->names), "de,us");
     EXPECT_EQ(first->group, 0);
 
-    int fds[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds), 0);
-    const auto typedZ = [&] {
-        input_event events[4];
-        return ::recv(fds[0], events, sizeof events, 0) == static_cast<ssize_t>(sizeof events)
-                   ? events[0].code
-                   : -1;
-    };
-    UinputKeyboard keyboard(UinputDevice::FromStream(fds[1]), KeyLayout(DescribeXkbLayout(first->names, 0)),
-                            CodePage::cp1252, {}, {});
-    keyboard.FollowLayout(
-        [&] {
-            const auto s = gnome->Read();
-            return UinputLayoutChoice{s->names, s->group, "GNOME"};
-        },
-        {first->names, 0, "GNOME"});
-    EXPECT_TRUE(SendKeys(keyboard, "z", false));
-    EXPECT_EQ(typedZ(), 21); // German: Z where US has Y
-    write("us");             // the user switches to the second source
+    FollowingKeyboard keyboard(first->names, [&] {
+        const auto l = gnome->Read();
+        return UinputLayoutChoice{l->names, l->group, "GNOME"};
+    });
+    EXPECT_EQ(keyboard.TypedZ(), 21); // German: Z where US has Y
+    write("us");                      // the user switches to the second source
     ASSERT_TRUE(test::WaitUntil([&] { return gnome->Read()->group == 1; }));
-    EXPECT_TRUE(SendKeys(keyboard, "z", false));
-    EXPECT_EQ(typedZ(), 44);
-    ::close(fds[0]);
+    EXPECT_EQ(keyboard.TypedZ(), 44);
     ::unsetenv("GSETTINGS_BACKEND");
 }
 
@@ -267,28 +284,13 @@ TEST(Uinput, KdeLayoutsAreTypedForAndFollowed)
     EXPECT_EQ(LayoutText(first->names), "de(nodeadkeys),us");
     EXPECT_EQ(first->group, 0);
 
-    int fds[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds), 0);
-    const auto typed = [&] {
-        input_event events[4];
-        return ::recv(fds[0], events, sizeof events, 0) == static_cast<ssize_t>(sizeof events)
-                   ? events[0].code
-                   : -1;
-    };
-    UinputKeyboard keyboard(UinputDevice::FromStream(fds[1]), KeyLayout(DescribeXkbLayout(first->names, 0)),
-                            CodePage::cp1252, {}, {});
-    keyboard.FollowLayout(
-        [&] {
-            const auto l = kde->Read();
-            return UinputLayoutChoice{l->names, l->group, "KDE"};
-        },
-        {first->names, 0, "KDE"});
-    EXPECT_TRUE(SendKeys(keyboard, "z", false));
-    EXPECT_EQ(typed(), 21); // German: Z where US has Y
-    service.Switch(1);
-    EXPECT_TRUE(SendKeys(keyboard, "z", false));
-    EXPECT_EQ(typed(), 44);
-    ::close(fds[0]);
+    FollowingKeyboard keyboard(first->names, [&] {
+        const auto l = kde->Read();
+        return UinputLayoutChoice{l->names, l->group, "KDE"};
+    });
+    EXPECT_EQ(keyboard.TypedZ(), 21);
+    service.Switch(1); // the user switches to the second layout
+    EXPECT_EQ(keyboard.TypedZ(), 44);
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 

@@ -19,7 +19,7 @@
 
 namespace {
 // [PROGRAM] KeyboardLayout= of the settings file the program reads.
-std::string KeyboardLayoutSetting(lantorvix::AppSystem& system)
+std::string KeyboardLayoutSetting(lantorvix::SystemServices& system)
 {
     return lantorvix::IniFile(system.SettingsFileName()).ReadString("PROGRAM", "KeyboardLayout", "");
 }
