@@ -113,7 +113,7 @@ TEST_F(PosixServicesTest, ALockInASharedFolderIsOutOfOtherUsersReach)
     ASSERT_GE(foreign, 0);
     ASSERT_EQ(::flock(foreign, LOCK_EX | LOCK_NB), 0);
     PosixSystemServices services(paths);
-    const auto guard = services.AcquireSingleInstance(kMutex);
+    const auto guard = services.LockSingleInstance(kMutex);
     EXPECT_NE(guard, nullptr) << "refused by another user's file";
     int report = -1;
     const pid_t second = StartLockHolder(paths, report);

@@ -40,8 +40,13 @@ std::string SysfsDeviceIdentity::Identify(const std::string& portName)
         // The interface below the device tells two ports of one multi-port adapter apart.
         const fs::path below = device.lexically_relative(at);
         const std::string rest = below.empty() ? std::string() : below.begin()->string();
-        return vendor + ":" + product + (serial.empty() ? "@" + at.filename().string() : " " + serial) + "/" +
-               rest;
+        // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "literal" + temporary.
+        std::string identity = vendor + ":" + product;
+        identity += serial.empty() ? '@' : ' ';
+        identity += serial.empty() ? at.filename().string() : serial;
+        identity += '/';
+        identity += rest;
+        return identity;
     }
     return {};
 }
