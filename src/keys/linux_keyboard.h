@@ -56,7 +56,8 @@ std::unique_ptr<KeyboardPlatform> CreateLinuxKeyboard(LinuxKeyboardOptions optio
 // What `lantorvix --keyboard` reports: the keyboard keys are typed through, the layout and
 // group they are chosen for, and where that came from. A backend fills in its own lines.
 struct KeyboardDescription {
-    std::string keyboard; // e.g. "XTest (X display :0)", "uinput (/dev/uinput)"
+    std::string keyboard; // e.g. "XTest (X display :0)", "uinput (/dev/uinput)",
+                          // "Wayland virtual keyboard (wayland-1)"
     std::string layout;   // XKB layouts with variants, e.g. "us,ru" or "de(nodeadkeys)"
     std::string group;    // 1-based, with its layout, e.g. "2 (ru)"
     std::string source;   // e.g. "X server", "settings key [PROGRAM] KeyboardLayout="

@@ -9,6 +9,7 @@
 #include "../app/e2e/x_probe.h"
 
 #include "support/file_bytes.h"
+#include "support/kde_keyboard_service.h"
 #include "support/process_fds.h"
 #include "support/pty_pair.h"
 #include "support/test_temp_path.h"
@@ -250,12 +251,23 @@ TEST(KeyboardReport, NamesTheUinputLayoutAndItsSource)
                           {"gnome",
                            "hu",
                            {"Keyboard: uinput (/dev/uinput)", "Layout: de(nodeadkeys),us", "Group: 2 (us)",
-                            "From: GNOME (org.gnome.desktop.input-sources)"}}};
+                            "From: GNOME (org.gnome.desktop.input-sources)"}},
+                          {"kde",
+                           "hu",
+                           {"Keyboard: uinput (/dev/uinput)", "Layout: de(nodeadkeys),us", "Group: 2 (us)",
+                            "From: KDE (kxkbrc, org.kde.keyboard)"}}};
+    KdeKeyboardService kde(home.Path().string(), {"de", "us"});
+    ASSERT_FALSE(kde.Address().empty()) << "the stand-in keyboard service did not come up";
+    kde.Switch(1);
     for (const Case& c : cases) {
         const fs::path ini = home.Path() / "config" / "Lantorvix" / "Lantorvix.ini";
         fs::remove(ini);
         fs::remove_all(home.Path() / "config" / "glib-2.0");
-        if (c.setting == "gnome") {
+        fs::remove(home.Path() / "config" / "kxkbrc");
+        if (c.setting == "kde") {
+            WriteBytes(home.Path() / "config" / "kxkbrc",
+                       "[Layout]\nLayoutList=de,us\nUse=true\nVariantList=nodeadkeys,\n");
+        } else if (c.setting == "gnome") {
             fs::create_directories(home.Path() / "config" / "glib-2.0" / "settings");
             WriteBytes(
                 home.Path() / "config" / "glib-2.0" / "settings" / "keyfile",
@@ -270,6 +282,7 @@ TEST(KeyboardReport, NamesTheUinputLayoutAndItsSource)
                               {"XDG_SESSION_TYPE", "tty"},
                               {"XKB_DEFAULT_LAYOUT", c.environment},
                               {"GSETTINGS_BACKEND", "keyfile"},
+                              {"DBUS_SESSION_BUS_ADDRESS", kde.Address()},
                               {"XDG_CONFIG_HOME", (home.Path() / "config").string()},
                               {"XDG_RUNTIME_DIR", runtime.string()}},
                              home.Path().string(),
@@ -285,6 +298,43 @@ TEST(KeyboardReport, NamesTheUinputLayoutAndItsSource)
         EXPECT_EQ(lines, c.lines) << c.setting;
     }
     EXPECT_TRUE(fs::is_empty(runtime)) << "the single-instance guard was touched";
+}
+
+// A Wayland session whose compositor gives no virtual keyboard (here: none listens): the
+// report says so and names uinput, which the program falls back to, unless the virtual
+// keyboard was forced.
+TEST(KeyboardReport, AWaylandSessionWithoutAVirtualKeyboard)
+{
+    const DesktopFolder home{TestTempPath("lantorvix-keyboard-")};
+    const fs::path runtime = home.Path() / "runtime";
+    fs::create_directories(runtime);
+    struct Case {
+        std::string forced; // $LANTORVIX_KEYBOARD
+        std::string keyboard;
+    };
+    const Case cases[] = {{"", "Keyboard: uinput (/dev/uinput)"},
+                          {"wayland", "Keyboard: Wayland virtual keyboard (lvx-nobody-here)"}};
+    for (const Case& c : cases) {
+        ChildProcess report({{LANTORVIX_EXE, "--keyboard"},
+                             {{"DISPLAY", ""},
+                              {"WAYLAND_DISPLAY", "lvx-nobody-here"},
+                              {"LANTORVIX_KEYBOARD", c.forced},
+                              {"XKB_DEFAULT_LAYOUT", "hu"},
+                              {"XDG_CONFIG_HOME", (home.Path() / "config").string()},
+                              {"XDG_RUNTIME_DIR", runtime.string()}},
+                             home.Path().string(),
+                             false,
+                             true});
+        std::vector<std::string> lines;
+        while (const auto line = report.ReadLine(10s)) {
+            lines.push_back(*line);
+        }
+        EXPECT_EQ(report.Wait(10s), 1) << c.forced;
+        ASSERT_FALSE(lines.empty()) << c.forced;
+        EXPECT_EQ(lines.front(), c.keyboard);
+        EXPECT_NE(lines.back().find("Problem: cannot connect to the Wayland compositor"), std::string::npos)
+            << lines.back();
+    }
 }
 
 // Autostart at log-on often runs before the USB adapter is ready.

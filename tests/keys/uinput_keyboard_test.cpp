@@ -3,7 +3,9 @@
 #include "keys/linux_keyboard.h"
 #include "keys/send_keys.h"
 #include "keys/uinput/gnome_input_sources.h"
+#include "keys/uinput/kde_keyboard_layouts.h"
 #include "keys/uinput/uinput_keyboard.h"
+#include "support/kde_keyboard_service.h"
 #include "support/wait_until.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +17,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -201,6 +205,36 @@ TEST(Uinput, TheSettingsKeyChoosesTheLayout)
     ::close(fds[0]);
 }
 
+// A uinput keyboard that follows a desktop's layouts, typing into a packet socket.
+class FollowingKeyboard {
+public:
+    FollowingKeyboard(const XkbNames& first, std::function<UinputLayoutChoice()> resolve)
+    {
+        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds_), 0);
+        keyboard_.emplace(UinputDevice::FromStream(fds_[1]), KeyLayout(DescribeXkbLayout(first, 0)),
+                          CodePage::cp1252, MessageBoxHandler{}, std::function<void()>{});
+        keyboard_->FollowLayout(std::move(resolve), {first, 0, "desktop"});
+    }
+    ~FollowingKeyboard()
+    {
+        keyboard_.reset();
+        ::close(fds_[0]);
+    }
+    // The evdev code that types "z" on the layout in use.
+    int TypedZ()
+    {
+        EXPECT_TRUE(SendKeys(*keyboard_, "z", false));
+        input_event events[4];
+        return ::recv(fds_[0], events, sizeof events, 0) == static_cast<ssize_t>(sizeof events)
+                   ? events[0].code
+                   : -1;
+    }
+
+private:
+    int fds_[2] = {-1, -1};
+    std::optional<UinputKeyboard> keyboard_;
+};
+
 // GNOME keeps the layouts in GSettings; a keyfile backend stands in for the user's database.
 TEST(Uinput, GnomeInputSourcesAreTypedForAndFollowed)
 {
@@ -221,30 +255,43 @@ TEST(Uinput, GnomeInputSourcesAreTypedForAndFollowed)
     EXPECT_EQ(LayoutText(first->names), "de,us");
     EXPECT_EQ(first->group, 0);
 
-    int fds[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds), 0);
-    const auto typedZ = [&] {
-        input_event events[4];
-        return ::recv(fds[0], events, sizeof events, 0) == static_cast<ssize_t>(sizeof events)
-                   ? events[0].code
-                   : -1;
-    };
-    UinputKeyboard keyboard(UinputDevice::FromStream(fds[1]), KeyLayout(DescribeXkbLayout(first->names, 0)),
-                            CodePage::cp1252, {}, {});
-    keyboard.FollowLayout(
-        [&] {
-            const auto s = gnome->Read();
-            return UinputLayoutChoice{s->names, s->group, "GNOME"};
-        },
-        {first->names, 0, "GNOME"});
-    EXPECT_TRUE(SendKeys(keyboard, "z", false));
-    EXPECT_EQ(typedZ(), 21); // German: Z where US has Y
-    write("us");             // the user switches to the second source
+    FollowingKeyboard keyboard(first->names, [&] {
+        const auto l = gnome->Read();
+        return UinputLayoutChoice{l->names, l->group, "GNOME"};
+    });
+    EXPECT_EQ(keyboard.TypedZ(), 21); // German: Z where US has Y
+    write("us");                      // the user switches to the second source
     ASSERT_TRUE(test::WaitUntil([&] { return gnome->Read()->group == 1; }));
-    EXPECT_TRUE(SendKeys(keyboard, "z", false));
-    EXPECT_EQ(typedZ(), 44);
-    ::close(fds[0]);
+    EXPECT_EQ(keyboard.TypedZ(), 44);
     ::unsetenv("GSETTINGS_BACKEND");
+}
+
+// Plasma keeps the layouts in kxkbrc and tells the one in use over the session bus.
+TEST(Uinput, KdeLayoutsAreTypedForAndFollowed)
+{
+    const std::string home = ::testing::TempDir() + "/kde-home";
+    std::filesystem::create_directories(home);
+    std::ofstream(home + "/kxkbrc") << "[Layout]\nDisplayNames=,\nLayoutList=de,us\nUse=true\n"
+                                       "VariantList=nodeadkeys,\n";
+    test::KdeKeyboardService service(home, {"de", "us"});
+    ASSERT_FALSE(service.Address().empty()) << "the stand-in keyboard service did not come up";
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", service.Address().c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    const auto kde = KdeKeyboardLayouts::Open();
+    ASSERT_TRUE(kde);
+    const auto first = kde->Read();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(LayoutText(first->names), "de(nodeadkeys),us");
+    EXPECT_EQ(first->group, 0);
+
+    FollowingKeyboard keyboard(first->names, [&] {
+        const auto l = kde->Read();
+        return UinputLayoutChoice{l->names, l->group, "KDE"};
+    });
+    EXPECT_EQ(keyboard.TypedZ(), 21);
+    service.Switch(1); // the user switches to the second layout
+    EXPECT_EQ(keyboard.TypedZ(), 44);
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
 TEST(Uinput, NumLockIsToggledByTheKeyAndTracked)

@@ -3,6 +3,7 @@
 #include "base/exception.h"
 #include "keys/linux/xkb_names_layout.h"
 #include "keys/uinput/gnome_input_sources.h"
+#include "keys/uinput/kde_keyboard_layouts.h"
 #include "keys/uinput/uinput_keyboard.h"
 #include "keys/wayland/wayland_keyboard.h"
 #include "keys/wayland/wayland_virtual_keyboard.h"
@@ -28,18 +29,25 @@ std::string Env(const char* name)
 }
 
 // The uinput layout, asked again for each key sequence: the settings key, else the desktop's
-// (GNOME), else the environment and /etc/default/keyboard.
+// (GNOME, then KDE Plasma), else the environment and /etc/default/keyboard.
 std::function<UinputLayoutChoice()> UinputLayoutResolver(const LinuxKeyboardOptions& options)
 {
     std::shared_ptr<GnomeInputSources> gnome;
+    std::shared_ptr<KdeKeyboardLayouts> kde;
     if (options.keyboardLayout.empty() && options.uinputLayout.layout.empty()) {
         gnome = GnomeInputSources::Open();
+        kde = KdeKeyboardLayouts::Open();
     }
-    return [gnome, given = options.uinputLayout, key = options.keyboardLayout] {
+    return [gnome, kde, given = options.uinputLayout, key = options.keyboardLayout] {
         if (gnome) {
             if (auto sources = gnome->Read()) {
                 return UinputLayoutChoice{sources->names, sources->group,
                                           "GNOME (org.gnome.desktop.input-sources)"};
+            }
+        }
+        if (kde) {
+            if (auto layouts = kde->Read()) {
+                return UinputLayoutChoice{layouts->names, layouts->group, "KDE (kxkbrc, org.kde.keyboard)"};
             }
         }
         return ChooseUinputLayout(given, key);
@@ -155,8 +163,24 @@ KeyboardDescription DescribeUinput(const LinuxKeyboardOptions& options)
 
 KeyboardDescription DescribeLinuxKeyboard(const LinuxKeyboardOptions& options)
 {
-    std::string xtestFailure;
-    if (PreferredKeyboardBackend(Env, options.display) == KeyboardBackend::xtest) {
+    std::string earlier;
+    const KeyboardBackend preferred = PreferredKeyboardBackend(Env, options.display);
+    if (preferred == KeyboardBackend::wayland) {
+        // The probe connects and asks for a virtual keyboard, but sends no keymap and no key.
+        const std::string problem = VirtualKeyboardProblem();
+        if (problem.empty() || !Env("LANTORVIX_KEYBOARD").empty()) {
+            const std::string display = Env("WAYLAND_DISPLAY");
+            KeyboardDescription d;
+            d.keyboard =
+                "Wayland virtual keyboard (" + (display.empty() ? std::string("wayland-0") : display) + ")";
+            d.layout = "the program's own keymap, every character as itself";
+            d.source = "the program";
+            d.problem = problem;
+            return d;
+        }
+        earlier = problem + "; ";
+    }
+    if (preferred == KeyboardBackend::xtest) {
         const std::string name = options.display.empty() ? Env("DISPLAY") : options.display;
         if (const auto names = DescribeXServer(name)) {
             KeyboardDescription d;
@@ -167,11 +191,11 @@ KeyboardDescription DescribeLinuxKeyboard(const LinuxKeyboardOptions& options)
             d.source = "X server";
             return d;
         }
-        xtestFailure = "Cannot open the X display \"" + name + "\"; ";
+        earlier = "Cannot open the X display \"" + name + "\"; ";
     }
     KeyboardDescription d = DescribeUinput(options);
-    if (!xtestFailure.empty()) {
-        d.problem = xtestFailure + d.problem;
+    if (!earlier.empty()) {
+        d.problem = earlier + d.problem;
     }
     return d;
 }

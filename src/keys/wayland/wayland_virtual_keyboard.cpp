@@ -212,4 +212,14 @@ void WaylandVirtualKeyboard::Flush()
     }
 }
 
+std::string VirtualKeyboardProblem(const std::string& displayName)
+{
+    try {
+        WaylandVirtualKeyboard probe(displayName);
+    } catch (const Exception& e) {
+        return e.what();
+    }
+    return {};
+}
+
 } // namespace lantorvix

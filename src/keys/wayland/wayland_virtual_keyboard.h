@@ -45,4 +45,8 @@ private:
     std::size_t queuedBytes_ = 0;
 };
 
+// Why the compositor of the display (empty: $WAYLAND_DISPLAY) gives no virtual keyboard;
+// empty when it does.
+std::string VirtualKeyboardProblem(const std::string& displayName = {});
+
 } // namespace lantorvix

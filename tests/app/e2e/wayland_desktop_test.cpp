@@ -107,6 +107,23 @@ TEST(WaylandTray, IconInWaybarsTray)
     EXPECT_FALSE(session.Command("[app_id=\"^lantorvix$\"] nop")) << "a window beside the tray icon";
 }
 
+// What support staff are told about the keyboard in such a session.
+TEST(WaylandKeyboardReport, NamesTheVirtualKeyboard)
+{
+    SwaySession session(TestTempPath("lvx-"), "de", "", {LANTORVIX_EXE});
+    ASSERT_TRUE(session.Running()) << session.Failure();
+    auto report = session.Start({session.Program("lantorvix"), "--keyboard"}, session.Folder().string());
+    std::vector<std::string> lines;
+    while (const auto line = report->ReadLine(10s)) {
+        lines.push_back(*line);
+    }
+    EXPECT_EQ(report->Wait(10s), 0);
+    ASSERT_EQ(lines.size(), 3u) << (lines.empty() ? "" : lines.back());
+    EXPECT_EQ(lines[0].rfind("Keyboard: Wayland virtual keyboard (wayland-", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1], "Layout: the program's own keymap, every character as itself");
+    EXPECT_EQ(lines[2], "From: the program");
+}
+
 INSTANTIATE_TEST_SUITE_P(Layouts, WaylandDesktopTest,
                          ::testing::Values(LayoutCase{"us", "", "y"}, LayoutCase{"de", "", "z"},
                                            LayoutCase{"fr", "", "y"}, LayoutCase{"hu", "", "z"},
