@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/system/system_services.h"
-#include "app/system/device_watch.h"
 #include "app/shell.h"
 #include "app/system/device_identity.h"
+#include "app/system/device_watch.h"
+#include "app/system/system_services.h"
 #include "base/codepage.h"
 #include "keys/keyboard_platform.h"
 #include "serial/comm_device.h"
