@@ -1,7 +1,7 @@
 // The scanner pipeline on arbitrary bytes and arbitrary reception boundaries: TForm1 over
 // the fake shell and device, typing into the recording keyboard, with timer ticks between
 // receptions. Input: [settings][n][n reception lengths, high bit = a tick first][stream].
-// Checks: the buffer never holds 255 bytes or more, no modifier is left down, and, when no
+// Checks: the buffer never reaches its limit, no modifier is left down, and, when no
 // tick came and the stream fits the buffer, the split receptions give exactly what one
 // reception gives.
 #include "faults/scanner_rig.h"
@@ -53,7 +53,7 @@ Outcome Run(const char* settings, const std::string& stream, const std::vector<s
         }
         rig.Receive(std::string_view(stream).substr(at, length));
         at += length;
-        if (rig.form->ScanBuffer().size() >= 255 || !rig.keyboard.KeysDown().empty()) {
+        if (rig.form->ScanBuffer().size() >= TForm1::kScanBufferLimit || !rig.keyboard.KeysDown().empty()) {
             std::abort();
         }
     }
@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         bool ticked = false;
         const Outcome split = Run(settings, stream, lengths, ticked);
-        if (!ticked && stream.size() < 255) {
+        if (!ticked && stream.size() < TForm1::kScanBufferLimit) {
             bool none = false;
             const Outcome whole = Run(settings, stream, {}, none);
             if (split.events != whole.events || split.keyBoxes != whole.keyBoxes ||
