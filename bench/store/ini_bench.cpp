@@ -51,7 +51,8 @@ int main()
     std::printf("settings file %zu bytes: read a value %s, list the section's keys %s, write a value %s%s\n",
                 text.size(), read.c_str(), keys.c_str(), write.c_str(),
                 value == "1" ? "" : " (read back wrong)");
+    const bool written = ini.ReadString("BIG", "Last", "") == "2"; // before the file goes
     std::error_code ec;
     fs::remove_all(dir, ec);
-    return value == "1" && ini.ReadString("BIG", "Last", "") == "2" ? 0 : 1;
+    return value == "1" && written ? 0 : 1;
 }
