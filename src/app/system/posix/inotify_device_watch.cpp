@@ -2,6 +2,7 @@
 
 #include "serial/device_name.h"
 #include "serial/main_thread_dispatcher.h"
+#include "serial/posix/unique_fd.h"
 
 #include <cerrno>
 #include <chrono>
@@ -64,28 +65,20 @@ public:
     {
         Rewatch();
     }
-    ~FolderWatch()
-    {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FolderWatch(const FolderWatch&) = delete;
-    FolderWatch& operator=(const FolderWatch&) = delete;
 
-    int Fd() const { return fd_; }
+    int Fd() const { return fd_.Get(); }
 
     // Follows the folder nearest to the path (folders come and go with the devices).
     void Rewatch()
     {
         const fs::path dir = NearestFolder(path_);
-        if (fd_ < 0 || (wd_ >= 0 && dir == folder_)) {
+        if (!fd_.Valid() || (wd_ >= 0 && dir == folder_)) {
             return;
         }
         if (wd_ >= 0) {
-            ::inotify_rm_watch(fd_, wd_);
+            ::inotify_rm_watch(Fd(), wd_);
         }
-        wd_ = ::inotify_add_watch(fd_, dir.c_str(), kFolderEvents);
+        wd_ = ::inotify_add_watch(Fd(), dir.c_str(), kFolderEvents);
         folder_ = wd_ >= 0 ? dir : fs::path();
     }
 
@@ -93,7 +86,7 @@ public:
     bool Relevant()
     {
         bool relevant = false;
-        ForEachEvent(fd_, [&](const inotify_event& event) {
+        ForEachEvent(Fd(), [&](const inotify_event& event) {
             if ((event.mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) != 0) {
                 wd_ = -1; // the folder went: watch the nearest one again
                 relevant = true;
@@ -109,7 +102,7 @@ public:
 
 private:
     const fs::path path_;
-    const int fd_;
+    const posix::UniqueFd fd_;
     int wd_ = -1;
     fs::path folder_;
 };
@@ -120,33 +113,25 @@ public:
     explicit RemovalWatch(const fs::path& node)
         : name_(node.filename().string()), fd_(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK))
     {
-        if (fd_ >= 0) {
-            ::inotify_add_watch(fd_, node.parent_path().c_str(), IN_DELETE | IN_MOVED_FROM | IN_ONLYDIR);
+        if (fd_.Valid()) {
+            ::inotify_add_watch(Fd(), node.parent_path().c_str(), IN_DELETE | IN_MOVED_FROM | IN_ONLYDIR);
         }
     }
-    ~RemovalWatch()
-    {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    RemovalWatch(const RemovalWatch&) = delete;
-    RemovalWatch& operator=(const RemovalWatch&) = delete;
 
-    int Fd() const { return fd_; }
+    int Fd() const { return fd_.Get(); }
 
     // Reads the events waiting; true when the node is among the removed.
     bool Gone()
     {
         bool gone = false;
         ForEachEvent(
-            fd_, [&](const inotify_event& event) { gone = gone || (event.len > 0 && name_ == event.name); });
+            Fd(), [&](const inotify_event& event) { gone = gone || (event.len > 0 && name_ == event.name); });
         return gone;
     }
 
 private:
     const std::string name_;
-    const int fd_;
+    const posix::UniqueFd fd_;
 };
 
 } // namespace
