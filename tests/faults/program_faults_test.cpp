@@ -227,6 +227,24 @@ TEST_F(ProgramFaults, EndedBySignalsItGivesTheKeymapBackAndLeavesTheSettings)
     }
 }
 
+// Runs `lantorvix --keyboard` in `home` with the environment given; its lines and exit status.
+struct KeyboardReportRun {
+    std::vector<std::string> lines;
+    int status = -1;
+};
+KeyboardReportRun RunKeyboardReport(const fs::path& home, std::map<std::string, std::string> env)
+{
+    env["XDG_CONFIG_HOME"] = (home / "config").string();
+    env["XDG_RUNTIME_DIR"] = (home / "runtime").string();
+    ChildProcess report({{LANTORVIX_EXE, "--keyboard"}, env, home.string(), false, true});
+    KeyboardReportRun run;
+    while (const auto line = report.ReadLine(10s)) {
+        run.lines.push_back(*line);
+    }
+    run.status = report.Wait(10s);
+    return run;
+}
+
 // What support staff ask: the keyboard, layout and group and where they came from, answered
 // without starting the program (no window, no single-instance lock).
 TEST(KeyboardReport, NamesTheUinputLayoutAndItsSource)
@@ -276,25 +294,19 @@ TEST(KeyboardReport, NamesTheUinputLayoutAndItsSource)
         } else if (!c.setting.empty()) {
             WriteBytes(ini, "[PROGRAM]\nKeyboardLayout=" + c.setting + "\n");
         }
-        ChildProcess report({{LANTORVIX_EXE, "--keyboard"},
-                             {{"DISPLAY", ""},
-                              {"WAYLAND_DISPLAY", ""},
-                              {"XDG_SESSION_TYPE", "tty"},
-                              {"XKB_DEFAULT_LAYOUT", c.environment},
-                              {"GSETTINGS_BACKEND", "keyfile"},
-                              {"DBUS_SESSION_BUS_ADDRESS", kde.Address()},
-                              {"XDG_CONFIG_HOME", (home.Path() / "config").string()},
-                              {"XDG_RUNTIME_DIR", runtime.string()}},
-                             home.Path().string(),
-                             false,
-                             true});
+        const KeyboardReportRun run =
+            RunKeyboardReport(home.Path(), {{"DISPLAY", ""},
+                                            {"WAYLAND_DISPLAY", ""},
+                                            {"XDG_SESSION_TYPE", "tty"},
+                                            {"XKB_DEFAULT_LAYOUT", c.environment},
+                                            {"GSETTINGS_BACKEND", "keyfile"},
+                                            {"DBUS_SESSION_BUS_ADDRESS", kde.Address()}});
         std::vector<std::string> lines;
-        while (const auto line = report.ReadLine(10s)) {
-            if (line->rfind("Problem:", 0) != 0) { // this machine may have no /dev/uinput
-                lines.push_back(*line);
+        for (const std::string& line : run.lines) {
+            if (line.rfind("Problem:", 0) != 0) { // this machine may have no /dev/uinput
+                lines.push_back(line);
             }
         }
-        report.Wait(10s);
         EXPECT_EQ(lines, c.lines) << c.setting;
     }
     EXPECT_TRUE(fs::is_empty(runtime)) << "the single-instance guard was touched";
@@ -315,21 +327,12 @@ TEST(KeyboardReport, AWaylandSessionWithoutAVirtualKeyboard)
     const Case cases[] = {{"", "Keyboard: uinput (/dev/uinput)"},
                           {"wayland", "Keyboard: Wayland virtual keyboard (lvx-nobody-here)"}};
     for (const Case& c : cases) {
-        ChildProcess report({{LANTORVIX_EXE, "--keyboard"},
-                             {{"DISPLAY", ""},
-                              {"WAYLAND_DISPLAY", "lvx-nobody-here"},
-                              {"LANTORVIX_KEYBOARD", c.forced},
-                              {"XKB_DEFAULT_LAYOUT", "hu"},
-                              {"XDG_CONFIG_HOME", (home.Path() / "config").string()},
-                              {"XDG_RUNTIME_DIR", runtime.string()}},
-                             home.Path().string(),
-                             false,
-                             true});
-        std::vector<std::string> lines;
-        while (const auto line = report.ReadLine(10s)) {
-            lines.push_back(*line);
-        }
-        EXPECT_EQ(report.Wait(10s), 1) << c.forced;
+        const KeyboardReportRun run = RunKeyboardReport(home.Path(), {{"DISPLAY", ""},
+                                                                      {"WAYLAND_DISPLAY", "lvx-nobody-here"},
+                                                                      {"LANTORVIX_KEYBOARD", c.forced},
+                                                                      {"XKB_DEFAULT_LAYOUT", "hu"}});
+        const std::vector<std::string>& lines = run.lines;
+        EXPECT_EQ(run.status, 1) << c.forced;
         ASSERT_FALSE(lines.empty()) << c.forced;
         EXPECT_EQ(lines.front(), c.keyboard);
         EXPECT_NE(lines.back().find("Problem: cannot connect to the Wayland compositor"), std::string::npos)
