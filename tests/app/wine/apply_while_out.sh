@@ -5,8 +5,7 @@ E2E_SCANNER_LINK=scanner
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 e2e_setup apply_while_out
 
-printf '[PORT]\r\nPortNum=5\r\nBaudRate=9600\r\n[SCANNER]\r\nStopString=ENTER\r\n[PROGRAM]\r\nAddedString=ENTER\r\nDiscardNull=1\r\n' \
-  >"$e2e_app/Lantorvix.ini"
+write_com5_settings "$e2e_app/Lantorvix.ini"
 start_target
 start_program
 check "the tray icon appears" wait_until 30 tray_has_icons 1

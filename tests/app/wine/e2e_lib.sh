@@ -181,6 +181,18 @@ probe() {
 }
 
 # start_target: the focused window that records what it is typed.
+# The scanner on COM5 at 9600 baud, codes ending in ENTER, typed with an added ENTER; more
+# [PROGRAM] lines may follow: write_com5_settings FILE [LINE...]
+write_com5_settings() {
+  local file=$1 line
+  shift
+  {
+    printf '[PORT]\r\nPortNum=5\r\nBaudRate=9600\r\n[SCANNER]\r\nStopString=ENTER\r\n'
+    printf '[PROGRAM]\r\nAddedString=ENTER\r\nDiscardNull=1\r\n'
+    for line in "$@"; do printf '%s\r\n' "$line"; done
+  } >"$file"
+}
+
 start_target() {
   e2e_typed=$e2e_run/typed.txt
   "$wine_bin" "$target_exe" "$(winepath -w "$e2e_typed")" >/dev/null 2>&1 &

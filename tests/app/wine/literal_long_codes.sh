@@ -5,8 +5,7 @@
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 e2e_setup literal_long_codes
 
-printf '[PORT]\r\nPortNum=5\r\nBaudRate=9600\r\n[SCANNER]\r\nStopString=ENTER\r\n[PROGRAM]\r\nAddedString=ENTER\r\nDiscardNull=1\r\nLiteralCodes=1\r\n' \
-  >"$e2e_app/Lantorvix.ini"
+write_com5_settings "$e2e_app/Lantorvix.ini" LiteralCodes=1
 check "Wine lists COM5 under hardware\\devicemap\\serialcomm" serialcomm_has_com5
 
 start_target

@@ -53,8 +53,7 @@ expect_eq "no autostart: the program's check box decides" "" "$(autostart_value)
 expect_eq "one product installed, of this version" "$LANTORVIX_MSI_VERSION" "$(installed_versions)"
 
 # The program, started from the shortcut, scans with the settings of the installed file.
-printf '[PORT]\r\nPortNum=5\r\nBaudRate=9600\r\n[SCANNER]\r\nStopString=ENTER\r\n[PROGRAM]\r\nAddedString=ENTER\r\nDiscardNull=1\r\n' \
-  >"$install_dir/Lantorvix.ini"
+write_com5_settings "$install_dir/Lantorvix.ini"
 start_target
 LD_PRELOAD=${LANTORVIX_PTY_SHIM:-} "$wine_bin" start "$shortcut_win" >"$e2e_run/program.log" 2>&1
 check "the program started from the shortcut shows its tray icon" wait_until 30 tray_has_icons 1
