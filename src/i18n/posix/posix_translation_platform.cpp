@@ -1,5 +1,7 @@
 #include "i18n/translation_platform.h"
 
+#include "base/posix/user_paths.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -56,20 +58,7 @@ private:
 
 class PosixTranslationPlatform : public TranslationPlatform {
 public:
-    std::string ExecutablePath() override
-    {
-        std::vector<char> buffer(PATH_MAX);
-        for (;;) {
-            const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
-            if (n < 0) {
-                return {};
-            }
-            if (static_cast<std::size_t>(n) < buffer.size()) {
-                return std::string(buffer.data(), static_cast<std::size_t>(n));
-            }
-            buffer.resize(buffer.size() * 2);
-        }
-    }
+    std::string ExecutablePath() override { return posix::ExecutablePath(); }
 
     std::optional<std::string> Environment(std::string_view name) override
     {

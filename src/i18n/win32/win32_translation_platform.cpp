@@ -1,6 +1,7 @@
 #include "i18n/translation_platform.h"
 
 #include "base/codepage.h"
+#include "base/win32/module_path.h"
 
 #include <windows.h>
 
@@ -76,20 +77,7 @@ private:
 
 class Win32TranslationPlatform : public TranslationPlatform {
 public:
-    std::string ExecutablePath() override
-    {
-        std::vector<wchar_t> buffer(MAX_PATH);
-        for (;;) {
-            const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-            if (n == 0) {
-                return {};
-            }
-            if (n < buffer.size()) {
-                return Utf8(std::wstring_view(buffer.data(), n));
-            }
-            buffer.resize(buffer.size() * 2);
-        }
-    }
+    std::string ExecutablePath() override { return Utf8(win32::ModulePath()); }
 
     std::optional<std::string> Environment(std::string_view name) override
     {

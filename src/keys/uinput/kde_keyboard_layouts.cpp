@@ -1,5 +1,6 @@
 #include "keys/uinput/kde_keyboard_layouts.h"
 
+#include "base/posix/user_paths.h"
 #include "keys/linux/xkb_names_layout.h"
 
 #include <gio/gio.h>
@@ -19,12 +20,7 @@ constexpr int kCallTimeoutMs = 500;
 
 std::filesystem::path ConfigFile()
 {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config != nullptr && *config != '\0') {
-        return std::filesystem::path(config) / "kxkbrc";
-    }
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home == nullptr ? "" : home) / ".config" / "kxkbrc";
+    return posix::UserConfigHome() / "kxkbrc";
 }
 
 std::vector<std::string> SplitCommas(const std::string& text)

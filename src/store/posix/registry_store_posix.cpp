@@ -3,6 +3,7 @@
 #include "store/registry_store.h"
 
 #include "base/ascii.h"
+#include "base/posix/user_paths.h"
 #include "base/resource_strings.h"
 #include "store/atomic_file.h"
 #include "store/posix/registry_file.h"
@@ -23,17 +24,7 @@ constexpr const char* kValuesFile = ".values";
 
 fs::path StoreBase()
 {
-    const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    fs::path base;
-    if (configHome != nullptr && configHome[0] == '/') {
-        base = configHome;
-    } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
-        base = fs::path(home) / ".config";
-    } else {
-        std::error_code ec;
-        base = fs::temp_directory_path(ec);
-    }
-    return base / "Lantorvix" / "registry";
+    return posix::UserConfigHome() / "Lantorvix" / "registry";
 }
 
 const char* RootFolder(RegistryRoot root)

@@ -103,6 +103,8 @@ TEST(Win32SystemServicesTest, ExecutableAndSettingsFile)
 {
     Win32SystemServices services;
     const std::string exe = services.ExecutablePath();
+    char ansi[4 * MAX_PATH];
+    EXPECT_EQ(exe, std::string(ansi, GetModuleFileNameA(nullptr, ansi, sizeof ansi)));
     ASSERT_GT(exe.size(), 4u);
     EXPECT_EQ(exe.substr(exe.size() - 4), ".exe");
     const std::string name = UniqueName("lantorvix-test-") + ".ini";

@@ -4,6 +4,7 @@
 #include "app/system/posix/instance_channel.h"
 #include "app/system/posix/sysfs_serial_ports.h"
 #include "base/exception.h"
+#include "base/posix/user_paths.h"
 #include "base/resource_strings.h"
 #include "store/atomic_file.h"
 #include "store/store_text.h"
@@ -161,11 +162,7 @@ PosixSystemPaths PosixSystemPaths::FromEnvironment()
     paths.sysfsRoot = "/sys";
     paths.devRoot = "/dev";
     paths.workingDir = ".";
-    paths.configHome = AbsoluteFromEnv("XDG_CONFIG_HOME");
-    if (paths.configHome.empty()) {
-        const fs::path home = AbsoluteFromEnv("HOME");
-        paths.configHome = home.empty() ? fs::temp_directory_path(ec) : home / ".config";
-    }
+    paths.configHome = posix::UserConfigHome();
     paths.selfExe = "/proc/self/exe";
     return paths;
 }
@@ -238,20 +235,7 @@ std::vector<SerialPortEntry> PosixSystemServices::EnumerateSerialPorts(std::stri
 
 std::string PosixSystemServices::ExecutablePath()
 {
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink(paths_.selfExe, ec);
-    if (ec) {
-        return {};
-    }
-    // A binary replaced while running (a package upgrade) is named "<path> (deleted)": the
-    // program the path names now is the one to start at the next log-on.
-    constexpr std::string_view kDeleted = " (deleted)";
-    std::string path = exe.string();
-    if (path.size() > kDeleted.size() &&
-        path.compare(path.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0 && !fs::exists(exe, ec)) {
-        path.resize(path.size() - kDeleted.size());
-    }
-    return path;
+    return posix::ExecutablePath(paths_.selfExe);
 }
 
 std::string PosixSystemServices::SettingsFilePath(std::string_view fileName)

@@ -1,6 +1,7 @@
 #include "app/system/win32/win32_system_services.h"
 
 #include "app/system/win32/win32_autostart_store.h"
+#include "base/win32/module_path.h"
 #include "store/registry_store.h"
 
 #include <windows.h>
@@ -75,19 +76,20 @@ std::vector<SerialPortEntry> Win32SystemServices::EnumerateSerialPorts(std::stri
     return ports;
 }
 
+// In the ANSI code page, as the settings file name and the autostart entry are kept.
 std::string Win32SystemServices::ExecutablePath()
 {
-    std::vector<char> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) {
-            return {};
-        }
-        if (length < buffer.size()) {
-            return std::string(buffer.data(), length);
-        }
-        buffer.resize(buffer.size() * 2);
+    const std::wstring wide = win32::ModulePath();
+    if (wide.empty()) {
+        return {};
     }
+    const int size = static_cast<int>(wide.size());
+    std::string path(static_cast<std::size_t>(
+                         WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr)),
+                     '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), size, path.data(), static_cast<int>(path.size()), nullptr,
+                        nullptr);
+    return path;
 }
 
 std::string Win32SystemServices::SettingsFilePath(std::string_view fileName)
