@@ -2,14 +2,12 @@
 
 #include "serial/device_name.h"
 #include "serial/main_thread_dispatcher.h"
-#include "serial/posix/unique_fd.h"
 
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <poll.h>
 #include <string_view>
-#include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <system_error>
 #include <unistd.h>
@@ -159,13 +157,14 @@ template <typename Body> void InotifyDeviceWatch::Start(std::function<void()> ca
     Stop();
     shared_ = std::make_shared<Shared>();
     shared_->chance = std::move(call);
-    stopFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (stopFd_ < 0) {
+    try {
+        stop_.emplace();
+    } catch (...) {
         shared_.reset();
-        throw std::system_error(errno, std::generic_category(), "eventfd for the device watch");
+        throw;
     }
     thread_ =
-        std::thread([shared = shared_, &dispatcher = dispatcher_, stopFd = stopFd_,
+        std::thread([shared = shared_, &dispatcher = dispatcher_, stopFd = stop_->Get(),
                      body = std::move(body)]() mutable { body(stopFd, [&] { Post(dispatcher, shared); }); });
 }
 
@@ -260,11 +259,9 @@ void InotifyDeviceWatch::Stop()
     if (!thread_.joinable()) {
         return;
     }
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = ::write(stopFd_, &one, sizeof one);
+    stop_->Signal();
     thread_.join();
-    ::close(stopFd_);
-    stopFd_ = -1;
+    stop_.reset();
     // A chance still queued finds the watch ended.
     shared_->active = false;
     shared_->chance = nullptr;

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "app/system/device_watch.h"
+#include "serial/posix/unique_fd.h"
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <thread>
 
 namespace lantorvix {
@@ -44,7 +46,7 @@ private:
 
     MainThreadDispatcher& dispatcher_;
     std::shared_ptr<Shared> shared_;
-    int stopFd_ = -1;
+    std::optional<posix::WakeFd> stop_; // a fresh one per watch
     std::thread thread_;
     bool removalOnly_ = false;
 };
