@@ -31,10 +31,9 @@ await() {
   return 1
 }
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-await 100 test -s "$work/display" || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+source tests/support/xvfb.sh
+start_xvfb
+pids+=("$xvfb_pid")
 mkdir -p "$work/run" "$work/config" "$work/xdg" "$work/app" "$work/run2" "$work/app2"
 chmod 700 "$work/run" "$work/run2"
 export XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config XDG_CONFIG_DIRS=$work/xdg QT_QPA_PLATFORM=xcb
