@@ -146,15 +146,7 @@ protected:
     {
         const auto window = OpenSettingsFromTray(probe);
         ASSERT_TRUE(window);
-        ClickApply(*window);
-    }
-
-    // "Alkalmaz" in the settings window shown already.
-    void ClickApply(XProbe::Window window)
-    {
-        const auto g = probe.Geometry(window);
-        probe.MoveTo(g.x + 88 + 35, g.y + 184 + 12);
-        probe.Click(1);
+        ClickControl(probe, *window, cid::btnOK);
     }
 
     XvfbServer xvfb;
@@ -366,7 +358,7 @@ TEST_F(ProgramFaults, ApplyAfterTheScannerOpenedByItselfKeepsItWithoutAQuestion)
     fs::create_symlink(pty.SlavePath(), link);
     ASSERT_TRUE(pty.AwaitOpenBy(app->Pid())) << "not opened by itself";
 
-    ClickApply(*window);
+    ClickControl(probe, *window, cid::btnOK);
     ASSERT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kWindowTitle).empty() || !Boxes().empty(); }, 10s));
     EXPECT_TRUE(Boxes().empty()) << Boxes().front();
     EXPECT_NE(ReadBytes(folder / "work" / "Lantorvix.ini").find("PortName=" + link.string() + "\n"),

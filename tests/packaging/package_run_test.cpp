@@ -108,11 +108,8 @@ protected:
     {
         const auto window = OpenSettingsFromTray(probe);
         ASSERT_TRUE(window);
-        const auto g = probe.Geometry(*window);
-        probe.MoveTo(g.x + 184 + 8, g.y + 84 + 8);
-        probe.Click(1);
-        probe.MoveTo(g.x + 88 + 35, g.y + 184 + 12);
-        probe.Click(1);
+        ClickControl(probe, *window, cid::ChkAutoRun);
+        ClickControl(probe, *window, cid::btnOK);
         ASSERT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kWindowTitle).empty(); }, 10s))
             << "the window stays after Alkalmaz";
     }

@@ -248,20 +248,20 @@ TEST_F(DesktopTest, ApplyWithAChangedStopStringWritesTheFileAndTheWindowHasItsGe
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), QSize(337, 212));
     const QColor face = image.pixelColor(3, 3);
-    // Every control's rectangle holds something drawn; the gaps between them are bare.
-    const QRect controls[] = {{0, 12, 169, 17},   {12, 48, 65, 21},   {88, 48, 65, 21},    {10, 80, 141, 9},
-                              {0, 100, 169, 17},  {32, 140, 105, 21}, {167, 16, 2, 145},   {168, 12, 169, 17},
-                              {184, 44, 129, 25}, {184, 84, 129, 17}, {198, 140, 105, 21}, {88, 184, 71, 25},
-                              {178, 184, 71, 25}, {304, 184, 33, 28}};
-    for (const QRect& r : controls) {
+    // Every control's rectangle in the window (an auto-sized label's has no width) holds
+    // something drawn; the gaps between them are bare.
+    for (const ControlLayout& c : FormControls()) {
+        const QRect r = QRect(c.left, c.top, c.width, c.height).intersected(image.rect());
+        if (r.isEmpty()) {
+            continue;
+        }
         bool drawn = false;
         for (int y = r.top(); y <= r.bottom() && !drawn; ++y) {
             for (int x = r.left(); x <= r.right() && !drawn; ++x) {
                 drawn = image.pixelColor(x, y) != face;
             }
         }
-        EXPECT_TRUE(drawn) << "nothing drawn in " << r.x() << "," << r.y() << " " << r.width() << "x"
-                           << r.height();
+        EXPECT_TRUE(drawn) << "nothing drawn in " << c.name;
     }
     for (const QPoint gap : {QPoint(82, 58), QPoint(160, 58), QPoint(90, 170), QPoint(320, 170),
                              QPoint(5, 205), QPoint(168, 175)}) {
@@ -274,8 +274,7 @@ TEST_F(DesktopTest, ApplyWithAChangedStopStringWritesTheFileAndTheWindowHasItsGe
         probe.Key("Tab");
     }
     probe.Key("Down");
-    probe.MoveTo(g.x + 88 + 35, g.y + 184 + 12);
-    probe.Click(1);
+    ClickControl(probe, *window, cid::btnOK);
     const fs::path ini = folder / "work" / "Lantorvix.ini";
     EXPECT_TRUE(WaitUntil([&] { return ReadBytes(ini).find("StopString=CR") != std::string::npos; }, 10s))
         << ReadBytes(ini);
@@ -302,9 +301,7 @@ TEST_F(DesktopTest, WithoutATrayASecondStartBringsTheWindowBackWithoutAWarning)
 {
     const auto window = StartWithoutTray();
     ASSERT_NE(window, 0u);
-    const auto g = probe.Geometry(window);
-    probe.MoveTo(g.x + 178 + 35, g.y + 184 + 12); // "Mégse" only hides the window
-    probe.Click(1);
+    ClickControl(probe, window, cid::btnCancel); // "Mégse" only hides the window
     ASSERT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kWindowTitle).empty(); }, 10s));
     ASSERT_TRUE(app->Running());
 
