@@ -225,11 +225,8 @@ TEST_F(DesktopTest, SecondStartWarnsAndLeavesOneIcon)
 TEST_F(DesktopTest, ApplyWithAChangedStopStringWritesTheFileAndTheWindowHasItsGeometry)
 {
     StartInTray("[SCANNER]\nStopString=ENTER\n");
-    const auto icon = TrayIcon();
-    probe.MoveTo(icon.x + icon.width / 2, icon.y + icon.height / 2);
-    probe.Click(1, 2);
-    const auto window = probe.WaitForWindowNamed(kWindowTitle, 10s);
-    ASSERT_TRUE(window) << "a double click did not show the window";
+    const auto window = OpenSettingsFromTray(probe);
+    ASSERT_TRUE(window);
     const auto g = probe.Geometry(*window);
     EXPECT_EQ(g.width, 337);
     EXPECT_EQ(g.height, 212);
