@@ -25,8 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-const std::string kWindowTitle = "Lantorvix - Beállítások";
-
 fs::path PackageFile()
 {
     for (const auto& e : fs::directory_iterator(LANTORVIX_DEB_DIR)) {
@@ -110,7 +108,7 @@ protected:
         ASSERT_TRUE(window);
         ClickControl(probe, *window, cid::ChkAutoRun);
         ClickControl(probe, *window, cid::btnOK);
-        ASSERT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kWindowTitle).empty(); }, 10s))
+        ASSERT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kSettingsWindowTitle).empty(); }, 10s))
             << "the window stays after Alkalmaz";
     }
 

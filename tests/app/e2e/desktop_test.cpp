@@ -26,8 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-const std::string kWindowTitle = "Lantorvix - Beállítások";
-
 class DesktopTest : public ::testing::Test {
 protected:
     DesktopTest() : probe(xvfb.Display()) {}
@@ -81,7 +79,7 @@ protected:
         StartSimulator();
         WriteIni("[SCANNER]\nStopString=ENTER\n[PROGRAM]\nAddedString=ENTER\nDiscardNull=1\n");
         app = StartProgram();
-        const auto window = probe.WaitForWindowNamed(kWindowTitle, 20s);
+        const auto window = probe.WaitForWindowNamed(kSettingsWindowTitle, 20s);
         EXPECT_TRUE(window) << "no settings window at start without a tray";
         return window.value_or(0);
     }
@@ -106,8 +104,8 @@ protected:
         WaitUntil(
             [&] {
                 for (auto w : probe.TopLevelWindows("lantorvix")) {
-                    if (probe.WindowsNamed(kWindowTitle).empty() ||
-                        w != probe.WindowsNamed(kWindowTitle)[0]) {
+                    if (probe.WindowsNamed(kSettingsWindowTitle).empty() ||
+                        w != probe.WindowsNamed(kSettingsWindowTitle)[0]) {
                         menu = w;
                     }
                 }
@@ -154,7 +152,8 @@ TEST_F(DesktopTest, ScansArriveWholeAndInOrderWithEnter)
 {
     StartReceiver();
     StartInTray("[SCANNER]\nStopString=ENTER\n[PROGRAM]\nAddedString=ENTER\nDiscardNull=1\n");
-    EXPECT_TRUE(probe.WindowsNamed(kWindowTitle).empty()) << "with the port open the window stays hidden";
+    EXPECT_TRUE(probe.WindowsNamed(kSettingsWindowTitle).empty())
+        << "with the port open the window stays hidden";
     // The simulator sends once the program's port is open and emptied: the burst is the
     // first reception.
     probe.Focus(receiverWindow);
@@ -191,7 +190,7 @@ TEST_F(DesktopTest, TrayMenuShowsTheWindowAndExitEndsTheProgram)
     auto m = probe.Geometry(*menu);
     probe.MoveTo(m.x + m.width / 2, m.y + 12); // "Beállítások"
     probe.Click(1);
-    ASSERT_TRUE(probe.WaitForWindowNamed(kWindowTitle, 10s)) << "the settings window was not shown";
+    ASSERT_TRUE(probe.WaitForWindowNamed(kSettingsWindowTitle, 10s)) << "the settings window was not shown";
 
     RightClickTrayIcon();
     menu = AwaitMenu();
@@ -275,7 +274,7 @@ TEST_F(DesktopTest, ApplyWithAChangedStopStringWritesTheFileAndTheWindowHasItsGe
     const fs::path ini = folder / "work" / "Lantorvix.ini";
     EXPECT_TRUE(WaitUntil([&] { return ReadBytes(ini).find("StopString=CR") != std::string::npos; }, 10s))
         << ReadBytes(ini);
-    EXPECT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kWindowTitle).empty(); }, 10s))
+    EXPECT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kSettingsWindowTitle).empty(); }, 10s))
         << "the window stays after a successful Apply";
     EXPECT_NE(ReadBytes(ini).find("PortName=" + ptyPath), std::string::npos);
 }
@@ -299,13 +298,13 @@ TEST_F(DesktopTest, WithoutATrayASecondStartBringsTheWindowBackWithoutAWarning)
     const auto window = StartWithoutTray();
     ASSERT_NE(window, 0u);
     ClickControl(probe, window, cid::btnCancel); // "Mégse" only hides the window
-    ASSERT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kWindowTitle).empty(); }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kSettingsWindowTitle).empty(); }, 10s));
     ASSERT_TRUE(app->Running());
 
     second = StartProgram();
     EXPECT_EQ(second->Wait(15s), 0);
     EXPECT_FALSE(second->Running()) << "the second copy waits (on a warning box?)";
-    EXPECT_TRUE(probe.WaitForWindowNamed(kWindowTitle, 10s)) << "the window did not come back";
+    EXPECT_TRUE(probe.WaitForWindowNamed(kSettingsWindowTitle, 10s)) << "the window did not come back";
     EXPECT_TRUE(probe.WindowsNamed("Lantorvix").empty()) << "a warning box";
     EXPECT_TRUE(app->Running());
 }
@@ -325,7 +324,7 @@ TEST_F(DesktopTest, WithoutATrayClosingTheWindowAsksAndEndsTheProgram)
     }
     ASSERT_TRUE(probe.WindowsNamed("Lantorvix").empty());
     EXPECT_TRUE(app->Running());
-    EXPECT_EQ(probe.WindowsNamed(kWindowTitle).size(), 1u) << "the window went away after No";
+    EXPECT_EQ(probe.WindowsNamed(kSettingsWindowTitle).size(), 1u) << "the window went away after No";
 
     probe.RequestClose(window);
     question = probe.WaitForWindowNamed("Lantorvix", 10s);
@@ -343,7 +342,7 @@ TEST_F(DesktopTest, ATrayThatComesLaterTakesTheIcon)
     ASSERT_TRUE(WaitUntil([&] { return probe.EmbeddedWindows("lantorvix").size() == 1; }, 20s))
         << "no icon in the tray that came";
     probe.RequestClose(window);
-    EXPECT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kWindowTitle).empty(); }, 10s));
+    EXPECT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kSettingsWindowTitle).empty(); }, 10s));
     EXPECT_TRUE(probe.WindowsNamed("Lantorvix").empty()) << "a box on closing with a tray";
     EXPECT_TRUE(app->Running());
 }
