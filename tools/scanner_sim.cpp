@@ -348,9 +348,17 @@ int main(int argc, char** argv)
     }
 
     if (o.lingerMs < 0) {
+        // The stop signals are blocked between the check and the wait: one that comes just
+        // after the check must still end the wait.
+        sigset_t stopSignals, waitMask;
+        sigemptyset(&stopSignals);
+        sigaddset(&stopSignals, SIGINT);
+        sigaddset(&stopSignals, SIGTERM);
+        sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
         while (!stopRequested) {
-            pause();
+            sigsuspend(&waitMask);
         }
+        sigprocmask(SIG_SETMASK, &waitMask, nullptr);
     } else {
         SleepMs(o.lingerMs);
     }

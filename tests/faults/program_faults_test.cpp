@@ -33,7 +33,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using namespace std::string_literals;
 
-const std::string kWindowTitle = "Lantorvix - Beállítások";
 // The general error box is captioned with the application title, the executable's name.
 const std::string kGeneralCaption = std::filesystem::path(LANTORVIX_EXE).filename().string();
 const std::string kScanner = "[SCANNER]\nStopString=ENTER\n[PROGRAM]\nAddedString=ENTER\nDiscardNull=1\n";
@@ -146,15 +145,7 @@ protected:
     {
         const auto window = OpenSettingsFromTray(probe);
         ASSERT_TRUE(window);
-        ClickApply(*window);
-    }
-
-    // "Alkalmaz" in the settings window shown already.
-    void ClickApply(XProbe::Window window)
-    {
-        const auto g = probe.Geometry(window);
-        probe.MoveTo(g.x + 88 + 35, g.y + 184 + 12);
-        probe.Click(1);
+        ClickControl(probe, *window, cid::btnOK);
     }
 
     XvfbServer xvfb;
@@ -193,7 +184,7 @@ TEST_F(ProgramFaults, DeviceVanishesInACodeAndComesBackAtTheSamePathByItself)
     EXPECT_EQ(receiver->ReadLine(10s), "C3<ENTER>");
     EXPECT_EQ(receiver->ReadLine(10s), "D4<ENTER>");
     EXPECT_TRUE(app->Running());
-    EXPECT_TRUE(probe.WindowsNamed(kWindowTitle).empty()) << "the window was shown";
+    EXPECT_TRUE(probe.WindowsNamed(kSettingsWindowTitle).empty()) << "the window was shown";
     EXPECT_TRUE(Boxes().empty()) << Boxes().front();
     EXPECT_EQ(ReadBytes(folder / "work" / "Lantorvix.ini"), ini);
 }
@@ -346,7 +337,8 @@ TEST_F(ProgramFaults, ScannerPluggedInAfterStartUpIsOpenedByItself)
     const fs::path link = folder / "scanner";
     WriteIni(link.string(), kScanner);
     StartProgram();
-    ASSERT_TRUE(probe.WaitForWindowNamed(kWindowTitle, 10s)) << "the window is not shown without a port";
+    ASSERT_TRUE(probe.WaitForWindowNamed(kSettingsWindowTitle, 10s))
+        << "the window is not shown without a port";
     PtyPair pty;
     fs::create_symlink(pty.SlavePath(), link);
     EXPECT_EQ(AwaitScan(pty, "E5"), "E5<ENTER>");
@@ -360,14 +352,15 @@ TEST_F(ProgramFaults, ApplyAfterTheScannerOpenedByItselfKeepsItWithoutAQuestion)
     const fs::path link = folder / "scanner";
     WriteIni(link.string(), kScanner);
     StartProgram();
-    const auto window = probe.WaitForWindowNamed(kWindowTitle, 10s);
+    const auto window = probe.WaitForWindowNamed(kSettingsWindowTitle, 10s);
     ASSERT_TRUE(window) << "the window is not shown without a port";
     PtyPair pty;
     fs::create_symlink(pty.SlavePath(), link);
     ASSERT_TRUE(pty.AwaitOpenBy(app->Pid())) << "not opened by itself";
 
-    ClickApply(*window);
-    ASSERT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kWindowTitle).empty() || !Boxes().empty(); }, 10s));
+    ClickControl(probe, *window, cid::btnOK);
+    ASSERT_TRUE(
+        WaitUntil([&] { return probe.WindowsNamed(kSettingsWindowTitle).empty() || !Boxes().empty(); }, 10s));
     EXPECT_TRUE(Boxes().empty()) << Boxes().front();
     EXPECT_NE(ReadBytes(folder / "work" / "Lantorvix.ini").find("PortName=" + link.string() + "\n"),
               std::string::npos)
@@ -459,7 +452,7 @@ TEST_P(ReadOnlyFaults, ApplyShowsTheWriteErrorAndKeepsTheFile)
     EXPECT_EQ(left, std::vector<std::string>{"Lantorvix.ini"});
 
     // The port was opened again by Apply; scanning goes on.
-    if (const auto w = probe.WindowsNamed(kWindowTitle); !w.empty()) {
+    if (const auto w = probe.WindowsNamed(kSettingsWindowTitle); !w.empty()) {
         probe.Focus(w.front());
         probe.Key("Escape");
     }
@@ -534,7 +527,7 @@ TEST_P(DamagedIniFaults, LoadsWhatItCanAndDefaultsTheRest)
     ASSERT_TRUE(first) << "no scan arrived";
     EXPECT_EQ(*first, p.typed);
     EXPECT_TRUE(Boxes().empty()) << Boxes().front();
-    EXPECT_TRUE(probe.WindowsNamed(kWindowTitle).empty()) << "the port did not open";
+    EXPECT_TRUE(probe.WindowsNamed(kSettingsWindowTitle).empty()) << "the port did not open";
 }
 
 std::string Junk(std::size_t n)

@@ -3,6 +3,7 @@
 #include "base/codepage.h"
 #include "base/format.h"
 #include "base/resource_strings.h"
+#include "serial/com_error.h"
 #include "translation_fixture.h"
 
 #include <gtest/gtest.h>
@@ -11,32 +12,6 @@
 
 namespace lantorvix {
 namespace {
-
-const char* const kPortMessages[23] = {
-    "Unable to open com port",
-    "WriteFile function failed",
-    "ReadFile function failed",
-    "Invalid Async parameter",
-    "PurgeComm function failed",
-    "Unable to get async status",
-    "SetCommState function failed",
-    "SetCommTimeouts failed",
-    "SetupComm function failed",
-    "ClearCommError function failed",
-    "GetCommModemStatus function failed",
-    "EscapeCommFunction function failed",
-    "TransmitCommChar function failed",
-    "Cannot set property while connected",
-    "EnumPorts function failed",
-    "Failed to store settings",
-    "Failed to load settings",
-    "Link (un)registration failed",
-    "Cannot change led state if ComPort is selected",
-    "Cannot wait for event if event thread is created",
-    "WaitForEvent method failed",
-    "A component is linked to OnRxBuf event",
-    "Registry error",
-};
 
 const std::string_view kBuiltIn[] = {
     res::SInvalidInteger, res::SUnableToWrite, res::SFailedToSetData, res::SAssignError,
@@ -71,7 +46,8 @@ TEST_F(ShippedCatalogueTest, TranslatesEveryPortMessageAndTheSuffix)
 {
     ASSERT_EQ(i18n::AnsiCodePage(), CodePage::cp1250);
     std::vector<std::string> seen;
-    for (const char* message : kPortMessages) {
+    for (int code = 1; code <= port_error::Count; ++code) {
+        const std::string message = PortMessageSource(code);
         const std::string hungarian = i18n::TranslateTextAnsi(message);
         EXPECT_NE(hungarian, message);
         EXPECT_EQ(hungarian.find('%'), std::string::npos) << hungarian;

@@ -25,8 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-const std::string kWindowTitle = "Lantorvix - Beállítások";
-
 fs::path PackageFile()
 {
     for (const auto& e : fs::directory_iterator(LANTORVIX_DEB_DIR)) {
@@ -108,12 +106,9 @@ protected:
     {
         const auto window = OpenSettingsFromTray(probe);
         ASSERT_TRUE(window);
-        const auto g = probe.Geometry(*window);
-        probe.MoveTo(g.x + 184 + 8, g.y + 84 + 8);
-        probe.Click(1);
-        probe.MoveTo(g.x + 88 + 35, g.y + 184 + 12);
-        probe.Click(1);
-        ASSERT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kWindowTitle).empty(); }, 10s))
+        ClickControl(probe, *window, cid::ChkAutoRun);
+        ClickControl(probe, *window, cid::btnOK);
+        ASSERT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kSettingsWindowTitle).empty(); }, 10s))
             << "the window stays after Alkalmaz";
     }
 

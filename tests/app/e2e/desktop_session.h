@@ -6,6 +6,7 @@
 #include "desktop_folder.h"
 #include "x_probe.h"
 
+#include "app/form_layout.h"
 #include "support/file_bytes.h"
 #include "support/wait_until.h"
 
@@ -77,6 +78,17 @@ inline std::optional<XProbe::Window> OpenSettingsFromTray(XProbe& probe)
     const auto window = probe.WaitForWindowNamed(kSettingsWindowTitle, 10s);
     EXPECT_TRUE(window) << "a double click did not show the window";
     return window;
+}
+
+// A click in the middle of a control (cid::...) of the settings window, where the control
+// table puts it.
+inline void ClickControl(XProbe& probe, XProbe::Window window, int id)
+{
+    const ControlLayout* control = FindControl(id);
+    ASSERT_NE(control, nullptr) << "no control " << id;
+    const auto g = probe.Geometry(window);
+    probe.MoveTo(g.x + control->left + control->width / 2, g.y + control->top + control->height / 2);
+    probe.Click(1);
 }
 
 // The texts of the message boxes the program showed, one a line, as the box log shim wrote them.

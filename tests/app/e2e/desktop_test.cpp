@@ -26,8 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-const std::string kWindowTitle = "Lantorvix - Beállítások";
-
 class DesktopTest : public ::testing::Test {
 protected:
     DesktopTest() : probe(xvfb.Display()) {}
@@ -81,7 +79,7 @@ protected:
         StartSimulator();
         WriteIni("[SCANNER]\nStopString=ENTER\n[PROGRAM]\nAddedString=ENTER\nDiscardNull=1\n");
         app = StartProgram();
-        const auto window = probe.WaitForWindowNamed(kWindowTitle, 20s);
+        const auto window = probe.WaitForWindowNamed(kSettingsWindowTitle, 20s);
         EXPECT_TRUE(window) << "no settings window at start without a tray";
         return window.value_or(0);
     }
@@ -106,8 +104,8 @@ protected:
         WaitUntil(
             [&] {
                 for (auto w : probe.TopLevelWindows("lantorvix")) {
-                    if (probe.WindowsNamed(kWindowTitle).empty() ||
-                        w != probe.WindowsNamed(kWindowTitle)[0]) {
+                    if (probe.WindowsNamed(kSettingsWindowTitle).empty() ||
+                        w != probe.WindowsNamed(kSettingsWindowTitle)[0]) {
                         menu = w;
                     }
                 }
@@ -154,7 +152,8 @@ TEST_F(DesktopTest, ScansArriveWholeAndInOrderWithEnter)
 {
     StartReceiver();
     StartInTray("[SCANNER]\nStopString=ENTER\n[PROGRAM]\nAddedString=ENTER\nDiscardNull=1\n");
-    EXPECT_TRUE(probe.WindowsNamed(kWindowTitle).empty()) << "with the port open the window stays hidden";
+    EXPECT_TRUE(probe.WindowsNamed(kSettingsWindowTitle).empty())
+        << "with the port open the window stays hidden";
     // The simulator sends once the program's port is open and emptied: the burst is the
     // first reception.
     probe.Focus(receiverWindow);
@@ -191,7 +190,7 @@ TEST_F(DesktopTest, TrayMenuShowsTheWindowAndExitEndsTheProgram)
     auto m = probe.Geometry(*menu);
     probe.MoveTo(m.x + m.width / 2, m.y + 12); // "Beállítások"
     probe.Click(1);
-    ASSERT_TRUE(probe.WaitForWindowNamed(kWindowTitle, 10s)) << "the settings window was not shown";
+    ASSERT_TRUE(probe.WaitForWindowNamed(kSettingsWindowTitle, 10s)) << "the settings window was not shown";
 
     RightClickTrayIcon();
     menu = AwaitMenu();
@@ -225,11 +224,8 @@ TEST_F(DesktopTest, SecondStartWarnsAndLeavesOneIcon)
 TEST_F(DesktopTest, ApplyWithAChangedStopStringWritesTheFileAndTheWindowHasItsGeometry)
 {
     StartInTray("[SCANNER]\nStopString=ENTER\n");
-    const auto icon = TrayIcon();
-    probe.MoveTo(icon.x + icon.width / 2, icon.y + icon.height / 2);
-    probe.Click(1, 2);
-    const auto window = probe.WaitForWindowNamed(kWindowTitle, 10s);
-    ASSERT_TRUE(window) << "a double click did not show the window";
+    const auto window = OpenSettingsFromTray(probe);
+    ASSERT_TRUE(window);
     const auto g = probe.Geometry(*window);
     EXPECT_EQ(g.width, 337);
     EXPECT_EQ(g.height, 212);
@@ -248,20 +244,20 @@ TEST_F(DesktopTest, ApplyWithAChangedStopStringWritesTheFileAndTheWindowHasItsGe
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), QSize(337, 212));
     const QColor face = image.pixelColor(3, 3);
-    // Every control's rectangle holds something drawn; the gaps between them are bare.
-    const QRect controls[] = {{0, 12, 169, 17},   {12, 48, 65, 21},   {88, 48, 65, 21},    {10, 80, 141, 9},
-                              {0, 100, 169, 17},  {32, 140, 105, 21}, {167, 16, 2, 145},   {168, 12, 169, 17},
-                              {184, 44, 129, 25}, {184, 84, 129, 17}, {198, 140, 105, 21}, {88, 184, 71, 25},
-                              {178, 184, 71, 25}, {304, 184, 33, 28}};
-    for (const QRect& r : controls) {
+    // Every control's rectangle in the window (an auto-sized label's has no width) holds
+    // something drawn; the gaps between them are bare.
+    for (const ControlLayout& c : FormControls()) {
+        const QRect r = QRect(c.left, c.top, c.width, c.height).intersected(image.rect());
+        if (r.isEmpty()) {
+            continue;
+        }
         bool drawn = false;
         for (int y = r.top(); y <= r.bottom() && !drawn; ++y) {
             for (int x = r.left(); x <= r.right() && !drawn; ++x) {
                 drawn = image.pixelColor(x, y) != face;
             }
         }
-        EXPECT_TRUE(drawn) << "nothing drawn in " << r.x() << "," << r.y() << " " << r.width() << "x"
-                           << r.height();
+        EXPECT_TRUE(drawn) << "nothing drawn in " << c.name;
     }
     for (const QPoint gap : {QPoint(82, 58), QPoint(160, 58), QPoint(90, 170), QPoint(320, 170),
                              QPoint(5, 205), QPoint(168, 175)}) {
@@ -274,12 +270,11 @@ TEST_F(DesktopTest, ApplyWithAChangedStopStringWritesTheFileAndTheWindowHasItsGe
         probe.Key("Tab");
     }
     probe.Key("Down");
-    probe.MoveTo(g.x + 88 + 35, g.y + 184 + 12);
-    probe.Click(1);
+    ClickControl(probe, *window, cid::btnOK);
     const fs::path ini = folder / "work" / "Lantorvix.ini";
     EXPECT_TRUE(WaitUntil([&] { return ReadBytes(ini).find("StopString=CR") != std::string::npos; }, 10s))
         << ReadBytes(ini);
-    EXPECT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kWindowTitle).empty(); }, 10s))
+    EXPECT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kSettingsWindowTitle).empty(); }, 10s))
         << "the window stays after a successful Apply";
     EXPECT_NE(ReadBytes(ini).find("PortName=" + ptyPath), std::string::npos);
 }
@@ -302,16 +297,14 @@ TEST_F(DesktopTest, WithoutATrayASecondStartBringsTheWindowBackWithoutAWarning)
 {
     const auto window = StartWithoutTray();
     ASSERT_NE(window, 0u);
-    const auto g = probe.Geometry(window);
-    probe.MoveTo(g.x + 178 + 35, g.y + 184 + 12); // "Mégse" only hides the window
-    probe.Click(1);
-    ASSERT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kWindowTitle).empty(); }, 10s));
+    ClickControl(probe, window, cid::btnCancel); // "Mégse" only hides the window
+    ASSERT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kSettingsWindowTitle).empty(); }, 10s));
     ASSERT_TRUE(app->Running());
 
     second = StartProgram();
     EXPECT_EQ(second->Wait(15s), 0);
     EXPECT_FALSE(second->Running()) << "the second copy waits (on a warning box?)";
-    EXPECT_TRUE(probe.WaitForWindowNamed(kWindowTitle, 10s)) << "the window did not come back";
+    EXPECT_TRUE(probe.WaitForWindowNamed(kSettingsWindowTitle, 10s)) << "the window did not come back";
     EXPECT_TRUE(probe.WindowsNamed("Lantorvix").empty()) << "a warning box";
     EXPECT_TRUE(app->Running());
 }
@@ -331,7 +324,7 @@ TEST_F(DesktopTest, WithoutATrayClosingTheWindowAsksAndEndsTheProgram)
     }
     ASSERT_TRUE(probe.WindowsNamed("Lantorvix").empty());
     EXPECT_TRUE(app->Running());
-    EXPECT_EQ(probe.WindowsNamed(kWindowTitle).size(), 1u) << "the window went away after No";
+    EXPECT_EQ(probe.WindowsNamed(kSettingsWindowTitle).size(), 1u) << "the window went away after No";
 
     probe.RequestClose(window);
     question = probe.WaitForWindowNamed("Lantorvix", 10s);
@@ -349,7 +342,7 @@ TEST_F(DesktopTest, ATrayThatComesLaterTakesTheIcon)
     ASSERT_TRUE(WaitUntil([&] { return probe.EmbeddedWindows("lantorvix").size() == 1; }, 20s))
         << "no icon in the tray that came";
     probe.RequestClose(window);
-    EXPECT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kWindowTitle).empty(); }, 10s));
+    EXPECT_TRUE(WaitUntil([&] { return probe.WindowsNamed(kSettingsWindowTitle).empty(); }, 10s));
     EXPECT_TRUE(probe.WindowsNamed("Lantorvix").empty()) << "a box on closing with a tray";
     EXPECT_TRUE(app->Running());
 }

@@ -6,14 +6,11 @@ source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 e2e_setup apply_while_out
 
 write_com5_settings "$e2e_app/Lantorvix.ini"
-start_target
-start_program
-check "the tray icon appears" wait_until 30 tray_has_icons 1
-probe activate LantorvixTypingTarget >/dev/null
+start_in_tray
+focus_target
 send_code A1
 expected=$'A1\r'
-wait_until 30 typed_is "$expected" || true
-expect_eq "a scan before the unplug" "$expected" "$(typed)"
+expect_typed "a scan before the unplug" "$expected"
 
 tray_click 1 2
 check "double click shows the window" probe wait-window TForm1 visible 10000
@@ -25,10 +22,9 @@ box=$(probe msgbox Lantorvix 15000 ok || true)
 expect_eq "the port error box" 'text "Hiba a port nyitásakor!"' "$(grep '^text' <<<"$box")"
 
 start_scanner
-probe activate LantorvixTypingTarget >/dev/null
+focus_target
 send_code B2
 expected+=$'B2\r'
-wait_until 30 typed_is "$expected" || true
-expect_eq "the scanner is opened when it is back" "$expected" "$(typed)"
+expect_typed "the scanner is opened when it is back" "$expected"
 check "the program still runs" running "$e2e_program_pid"
 e2e_finish

@@ -180,7 +180,6 @@ probe() {
   return "${PIPESTATUS[0]}"
 }
 
-# start_target: the focused window that records what it is typed.
 # The scanner on COM5 at 9600 baud, codes ending in ENTER, typed with an added ENTER; more
 # [PROGRAM] lines may follow: write_com5_settings FILE [LINE...]
 write_com5_settings() {
@@ -193,6 +192,7 @@ write_com5_settings() {
   } >"$file"
 }
 
+# start_target: the focused window that records what it is typed.
 start_target() {
   e2e_typed=$e2e_run/typed.txt
   "$wine_bin" "$target_exe" "$(winepath -w "$e2e_typed")" >/dev/null 2>&1 &
@@ -204,6 +204,14 @@ start_target() {
 
 typed() { cat "$e2e_typed" 2>/dev/null; }
 typed_is() { [ "$(typed | od -An -c)" == "$(printf '%s' "$1" | od -An -c)" ]; }
+# expect_typed <what> <expected> [seconds]: all the target was typed, once it holds the
+# expected text or after the bound (30 s).
+expect_typed() {
+  wait_until "${3:-30}" typed_is "$2" || true
+  expect_eq "$1" "$2" "$(typed)"
+}
+# Wine hands the foreground to a newly started program: give it back to the target.
+focus_target() { probe activate LantorvixTypingTarget >/dev/null; }
 
 # start_program: Lantorvix.exe in its folder; its pid in e2e_program_pid. With the modem
 # line shim preloaded ($LANTORVIX_PTY_SHIM), Wine reports receptions on the pseudo-terminal.
@@ -212,6 +220,14 @@ start_program() {
     >"$e2e_run/program.log" 2>&1 &
   e2e_program_pid=$!
   e2e_pids+=("$e2e_program_pid")
+}
+
+# start_in_tray: the typing target, then the program with the scenario's settings file; its
+# tray icon must appear.
+start_in_tray() {
+  start_target
+  start_program
+  check "the tray icon appears" wait_until 30 tray_has_icons 1
 }
 
 running() { kill -0 "$1" 2>/dev/null; }

@@ -8,11 +8,9 @@ e2e_setup literal_long_codes
 write_com5_settings "$e2e_app/Lantorvix.ini" LiteralCodes=1
 check "Wine lists COM5 under hardware\\devicemap\\serialcomm" serialcomm_has_com5
 
-start_target
-start_program
-check "the tray icon appears" wait_until 30 tray_has_icons 1
+start_in_tray
 check "no message box at start" probe no-msgbox Lantorvix 3000
-probe activate LantorvixTypingTarget >/dev/null
+focus_target
 
 expected=""
 # Wine's VkKeyScanA finds no key for "(" and ")" on this server's keymap (a box, in either
@@ -21,8 +19,7 @@ for code in '%{F4}x+a~^c{}' 'p?id=A+B%20C' '{ESC}%{TAB}'; do
   send_code "$code"
   expected+="$code"$'\r'
 done
-wait_until 30 typed_is "$expected" || true
-expect_eq "command characters typed as themselves, then ENTER" "$expected" "$(typed)"
+expect_typed "command characters typed as themselves, then ENTER" "$expected"
 
 for length in 300 1000 3000; do
   code=$(head -c "$length" < <(yes 'ABCDEFGHIJ0123456789abcdefghij' | tr -d '\n'))
@@ -30,6 +27,5 @@ for length in 300 1000 3000; do
   send_code "N9"
   expected+="$code"$'\r'"N9"$'\r'
 done
-wait_until 120 typed_is "$expected" || true
-expect_eq "long codes typed whole, and the scan after each" "$expected" "$(typed)"
+expect_typed "long codes typed whole, and the scan after each" "$expected" 120
 e2e_finish

@@ -58,10 +58,9 @@ start_target
 LD_PRELOAD=${LANTORVIX_PTY_SHIM:-} "$wine_bin" start "$shortcut_win" >"$e2e_run/program.log" 2>&1
 check "the program started from the shortcut shows its tray icon" wait_until 30 tray_has_icons 1
 check "no message box at start (the port opened)" probe no-msgbox Lantorvix 3000
-probe activate LantorvixTypingTarget >/dev/null
+focus_target
 send_code 0042
-wait_until 30 typed_is $'42\r' || true
-expect_eq "a scan typed by the installed program" $'42\r' "$(typed)"
+expect_typed "a scan typed by the installed program" $'42\r'
 wineserver -k >/dev/null 2>&1 || true
 wineserver -w >/dev/null 2>&1 || true
 

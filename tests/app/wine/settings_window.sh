@@ -9,11 +9,9 @@ e2e_setup settings_window
 printf '[PORT]\r\nPortNum=5\r\nBaudRate=4800\r\n[SCANNER]\r\nStopString=ENTER\r\n[PROGRAM]\r\nAddedString=TAB\r\nDiscardNull=0\r\n' \
   >"$e2e_app/Lantorvix.ini"
 
-start_target
-start_program
-check "the tray icon appears" wait_until 30 tray_has_icons 1
+start_in_tray
 check "the window starts hidden" probe wait-window TForm1 hidden 10000
-probe activate LantorvixTypingTarget >/dev/null
+focus_target
 
 # A double click on the icon shows the window.
 tray_click 1 2
@@ -79,10 +77,9 @@ check "screenshot of the settings window saved" test -s "$artifacts/wine-setting
 probe select cmbAdd 1 >/dev/null
 probe check chkDiscNull 1 >/dev/null
 wait_until 10 eval '[ "$(probe state | grep ^cmbAdd)" == "cmbAdd 1 \"NINCS\" \"ENTER (CR/LF)\" \"TAB\"" ]' || true
-probe activate LantorvixTypingTarget >/dev/null
+focus_target
 send_code 007
-wait_until 20 typed_is $'7\r' || true
-expect_eq "changed choices act at once" $'7\r' "$(typed)"
+expect_typed "changed choices act at once" $'7\r' 20
 
 # Apply with autostart checked: port reopened, file saved, Run value written, window hidden.
 probe check ChkAutoRun 1 >/dev/null
@@ -96,10 +93,9 @@ expect_eq "INI PORT/BaudRate" 19200 "$(ini_value PORT BaudRate)"
 expect_eq "INI SCANNER/StopString" ENTER "$(ini_value SCANNER StopString)"
 expect_eq "INI PROGRAM/AddedString" ENTER "$(ini_value PROGRAM AddedString)"
 expect_eq "INI PROGRAM/DiscardNull" 1 "$(ini_value PROGRAM DiscardNull)"
-probe activate LantorvixTypingTarget >/dev/null
+focus_target
 send_code 0100
-wait_until 20 typed_is $'7\r100\r' || true
-expect_eq "the reopened port is read" $'7\r100\r' "$(typed)"
+expect_typed "the reopened port is read" $'7\r100\r' 20
 
 # "Beállítások" from the tray menu; autostart unchecked and applied removes the value.
 tray_click 3 1

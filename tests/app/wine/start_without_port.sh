@@ -24,8 +24,7 @@ probe click btnOK >/dev/null
 check "Apply with COM5 hides the window" probe wait-window TForm1 hidden 15000
 expect_eq "the file names COM5" 5 "$(ini_value PORT PortNum)"
 expect_eq "the file holds the added key" TAB "$(ini_value PROGRAM AddedString)"
-probe activate LantorvixTypingTarget >/dev/null
+focus_target
 send_code 0042
-wait_until 20 typed_is $'42\t' || true
-expect_eq "scans typed after Apply" $'42\t' "$(typed)"
+expect_typed "scans typed after Apply" $'42\t' 20
 e2e_finish

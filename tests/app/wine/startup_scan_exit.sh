@@ -9,21 +9,17 @@ e2e_setup startup_scan_exit
 write_com5_settings "$e2e_app/Lantorvix.ini"
 check "Wine lists COM5 under hardware\\devicemap\\serialcomm" serialcomm_has_com5
 
-start_target
-start_program
-check "the tray icon appears" wait_until 30 tray_has_icons 1
+start_in_tray
 check "no message box at start" probe no-msgbox Lantorvix 3000
 check "the settings window stays hidden" probe wait-window TForm1 hidden 10000
-# Wine hands the foreground to the newly started program; give it back to the target.
-probe activate LantorvixTypingTarget >/dev/null
+focus_target
 
 send_code 0012
 send_code ABC-123
 send_code 000
 send_code 5678
 expected=$'12\rABC-123\r0\r5678\r'
-wait_until 30 typed_is "$expected" || true
-expect_eq "scans typed whole, in order, zeros stripped, ENTER added" "$expected" "$(typed)"
+expect_typed "scans typed whole, in order, zeros stripped, ENTER added" "$expected"
 
 # A second copy: the warning box without an owner, then it ends; the first one goes on.
 (cd "$e2e_app" && exec "$wine_bin" "$e2e_app/Lantorvix.exe") >/dev/null 2>&1 &
@@ -38,11 +34,10 @@ expect_eq "second copy: box has no owner" "owner none" "$(grep '^owner' <<<"$box
 check "second copy ends" wait_until 20 ended "$second"
 check "first copy still runs" running "$e2e_program_pid"
 check "still exactly one tray icon" tray_has_icons 1
-probe activate LantorvixTypingTarget >/dev/null
+focus_target
 send_code 42
 expected+=$'42\r'
-wait_until 20 typed_is "$expected" || true
-expect_eq "scanning goes on after the refused copy" "$expected" "$(typed)"
+expect_typed "scanning goes on after the refused copy" "$expected" 20
 
 # Exit through the tray menu: No leaves everything, Yes ends the program.
 tray_click 3 1

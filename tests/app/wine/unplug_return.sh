@@ -8,15 +8,12 @@ source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 e2e_setup unplug_return
 
 write_com5_settings "$e2e_app/Lantorvix.ini"
-start_target
-start_program
-check "the tray icon appears" wait_until 30 tray_has_icons 1
+start_in_tray
 check "the settings window stays hidden" probe wait-window TForm1 hidden 10000
-probe activate LantorvixTypingTarget >/dev/null
+focus_target
 send_code A1
 expected=$'A1\r'
-wait_until 30 typed_is "$expected" || true
-expect_eq "a scan before the unplug" "$expected" "$(typed)"
+expect_typed "a scan before the unplug" "$expected"
 
 for round in 1 2; do
   unplug_scanner
@@ -24,8 +21,7 @@ for round in 1 2; do
   start_scanner
   send_code "B$round"
   expected+="B$round"$'\r'
-  wait_until 30 typed_is "$expected" || true
-  expect_eq "round $round: the next scan is typed without any action" "$expected" "$(typed)"
+  expect_typed "round $round: the next scan is typed without any action" "$expected"
 done
 check "the program still runs" running "$e2e_program_pid"
 check "no message box" probe no-msgbox Lantorvix 2000
