@@ -10,6 +10,7 @@ namespace lantorvix {
 namespace {
 
 struct ConfigHomeCase {
+    const char* name;
     std::optional<std::string> xdgConfigHome;
     std::optional<std::string> home;
     std::string expected; // "" : the temporary folder
@@ -31,12 +32,13 @@ TEST_P(UserConfigHomeTest, FollowsTheXdgRule)
 }
 
 INSTANTIATE_TEST_SUITE_P(Environments, UserConfigHomeTest,
-                         testing::Values(ConfigHomeCase{"/x/cfg", "/home/u", "/x/cfg"},
-                                         ConfigHomeCase{"cfg", "/home/u", "/home/u/.config"},
-                                         ConfigHomeCase{"", "/home/u", "/home/u/.config"},
-                                         ConfigHomeCase{std::nullopt, "/home/u", "/home/u/.config"},
-                                         ConfigHomeCase{std::nullopt, "home", ""},
-                                         ConfigHomeCase{std::nullopt, std::nullopt, ""}));
+                         testing::Values(ConfigHomeCase{"Xdg", "/x/cfg", "/home/u", "/x/cfg"},
+                                         ConfigHomeCase{"RelativeXdg", "cfg", "/home/u", "/home/u/.config"},
+                                         ConfigHomeCase{"EmptyXdg", "", "/home/u", "/home/u/.config"},
+                                         ConfigHomeCase{"Home", std::nullopt, "/home/u", "/home/u/.config"},
+                                         ConfigHomeCase{"RelativeHome", std::nullopt, "home", ""},
+                                         ConfigHomeCase{"Neither", std::nullopt, std::nullopt, ""}),
+                         [](const testing::TestParamInfo<ConfigHomeCase>& c) { return c.param.name; });
 
 } // namespace
 } // namespace lantorvix
