@@ -175,9 +175,22 @@ map_com_port() {
 # --- programs ----------------------------------------------------------------------------
 
 # probe <args...>: gui_probe.exe, its output with Windows line ends removed.
+# Every failure of the probe's own says why on standard output, and its usage errors end with
+# status 2. A run that failed otherwise in silence never got to its command (Wine did not start
+# it, or it died on the way): that is said, with what Wine printed, and the probe runs once more.
 probe() {
-  "$wine_bin" "$probe_exe" "$@" 2>/dev/null | tr -d '\r'
-  return "${PIPESTATUS[0]}"
+  local out status attempt
+  for attempt in 1 2; do
+    status=0
+    out=$("$wine_bin" "$probe_exe" "$@" 2>"$e2e_run/probe.err") || status=$?
+    if [ "$status" -eq 0 ] || [ "$status" -eq 2 ] || [ -n "$out" ]; then
+      break
+    fi
+    echo "probe $1: ended with status $status before it answered (attempt $attempt):" >&2
+    sed 's/^/  | /' "$e2e_run/probe.err" >&2
+  done
+  [ -z "$out" ] || printf '%s\n' "${out//$'\r'/}"
+  return "$status"
 }
 
 # The scanner on COM5 at 9600 baud, codes ending in ENTER, typed with an added ENTER; more
