@@ -20,6 +20,12 @@ struct XkbNames {
     std::string options;
 };
 
+// Layouts by their names, and the one in use: `group` (0-based) of the comma-separated list.
+struct ActiveXkbLayout {
+    XkbNames names;
+    int group = 0;
+};
+
 struct LinuxKeyboardOptions {
     std::string display;                    // X display name; empty: $DISPLAY
     std::string uinputPath = "/dev/uinput"; // the uinput device node

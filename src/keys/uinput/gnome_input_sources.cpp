@@ -70,7 +70,7 @@ std::unique_ptr<GnomeInputSources> GnomeInputSources::Open()
     return std::unique_ptr<GnomeInputSources>(new GnomeInputSources(std::move(state)));
 }
 
-std::optional<GnomeInputSources::Sources> GnomeInputSources::Read()
+std::optional<ActiveXkbLayout> GnomeInputSources::Read()
 {
     while (g_main_context_iteration(state_->context, FALSE)) {
     }
@@ -84,7 +84,7 @@ std::optional<GnomeInputSources::Sources> GnomeInputSources::Read()
     if (ids.empty()) {
         return std::nullopt;
     }
-    Sources sources;
+    ActiveXkbLayout sources;
     // GNOME writes a variant as "de+nodeadkeys".
     for (std::size_t i = 0; i < ids.size(); ++i) {
         std::string id = ids[i];

@@ -21,11 +21,7 @@ public:
 
     // The layouts as XKB names ("de,us" with variants) and the group of the one in use;
     // nothing when no xkb source is configured.
-    struct Sources {
-        XkbNames names;
-        int group = 0;
-    };
-    std::optional<Sources> Read();
+    std::optional<ActiveXkbLayout> Read();
 
 private:
     struct State;

@@ -124,7 +124,7 @@ std::unique_ptr<KdeKeyboardLayouts> KdeKeyboardLayouts::Open()
     return std::unique_ptr<KdeKeyboardLayouts>(new KdeKeyboardLayouts(std::move(state)));
 }
 
-std::optional<KdeKeyboardLayouts::Layouts> KdeKeyboardLayouts::Read()
+std::optional<ActiveXkbLayout> KdeKeyboardLayouts::Read()
 {
     std::vector<std::string> layouts = ConfiguredLayouts(state_->file);
     if (layouts.empty()) {
@@ -149,7 +149,7 @@ std::optional<KdeKeyboardLayouts::Layouts> KdeKeyboardLayouts::Read()
             layouts = running;
         }
     }
-    Layouts out;
+    ActiveXkbLayout out;
     std::string text;
     for (const std::string& layout : layouts) {
         if (!text.empty()) {

@@ -21,12 +21,9 @@ public:
     KdeKeyboardLayouts(const KdeKeyboardLayouts&) = delete;
     KdeKeyboardLayouts& operator=(const KdeKeyboardLayouts&) = delete;
 
-    struct Layouts {
-        XkbNames names; // e.g. "de(nodeadkeys),us"
-        int group = 0;  // the one in use; the first when the service does not answer
-    };
-    // Nothing when Plasma leaves the layouts to the system (no list, or Use=false).
-    std::optional<Layouts> Read();
+    // The layouts ("de(nodeadkeys),us") and the one in use, the first when the service does
+    // not answer; nothing when Plasma leaves the layouts to the system (no list, or Use=false).
+    std::optional<ActiveXkbLayout> Read();
 
 private:
     struct State;

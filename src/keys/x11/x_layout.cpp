@@ -95,9 +95,9 @@ LayoutDescription DescribeGroup(XkbDescPtr map, int group, const std::function<b
 }
 } // namespace
 
-XServerNames ReadXServerNames(Display* display)
+ActiveXkbLayout ReadXServerNames(Display* display)
 {
-    XServerNames out;
+    ActiveXkbLayout out;
     XkbStateRec state{};
     XkbGetState(display, XkbUseCoreKbd, &state);
     out.group = state.group;
@@ -126,13 +126,13 @@ XServerNames ReadXServerNames(Display* display)
     return out;
 }
 
-std::optional<XServerNames> DescribeXServer(const std::string& displayName)
+std::optional<ActiveXkbLayout> DescribeXServer(const std::string& displayName)
 {
     Display* display = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str());
     if (display == nullptr) {
         return std::nullopt;
     }
-    XServerNames names = ReadXServerNames(display);
+    ActiveXkbLayout names = ReadXServerNames(display);
     XCloseDisplay(display);
     return names;
 }

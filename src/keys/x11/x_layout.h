@@ -19,14 +19,10 @@ struct XServerKeyboard {
     int activeGroup = 0;
 };
 // The XKB names the server's keymap was made from (its _XKB_RULES_NAMES) and the group in
-// use (0-based).
-struct XServerNames {
-    XkbNames names;
-    int group = 0;
-};
-XServerNames ReadXServerNames(_XDisplay* display);
+// use.
+ActiveXkbLayout ReadXServerNames(_XDisplay* display);
 // The same through a connection of its own; nothing when the display cannot be opened.
-std::optional<XServerNames> DescribeXServer(const std::string& displayName);
+std::optional<ActiveXkbLayout> DescribeXServer(const std::string& displayName);
 
 XServerKeyboard DescribeXServerKeyboard(_XDisplay* display,
                                         const std::function<bool(int keycode)>& skip = {});
