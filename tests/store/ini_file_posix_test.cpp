@@ -68,12 +68,14 @@ const passwd* Nobody()
     return ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
 }
 
-// Runs check as that user in a child process and returns its result.
-int AsUser(const passwd& user, const std::function<int()>& check)
+// Runs check in a child process, as user unless that is nullptr; its exit code, 98 when the
+// child did not exit.
+int InChild(const passwd* user, const std::function<int()>& check)
 {
     const pid_t child = fork();
     if (child == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(user.pw_gid) != 0 || ::setuid(user.pw_uid) != 0) {
+        if (user != nullptr &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(user->pw_gid) != 0 || ::setuid(user->pw_uid) != 0)) {
             _exit(99);
         }
         _exit(check());
@@ -85,60 +87,131 @@ int AsUser(const passwd& user, const std::function<int()>& check)
     return WEXITSTATUS(status);
 }
 
-// The user's own file, made read-only, in a folder the user may write: the rename that a
-// save uses would replace it, so the save must not get that far.
-TEST(IniFilePosixTest, ReadOnlyFileOfAnUnprivilegedUserIsNotReplaced)
+// 0 when the save was refused with the user's message, 1 when it was made, 2 otherwise.
+int Save(const std::string& path, const std::string& portNum)
 {
-    test::TempDir dir;
-    const std::string path = dir.File("Lantorvix.ini");
-    test::WriteBytes(path, "[PORT]\nPortNum=3\n");
-    const passwd* nobody = Nobody();
-    if (nobody == nullptr) {
-        GTEST_SKIP() << "needs root to act as an unprivileged user";
+    try {
+        IniFile(path).WriteString("PORT", "PortNum", portNum);
+        return 1;
+    } catch (const Exception& e) {
+        return std::string(e.what()) == "Unable to write to " + path ? 0 : 2;
     }
-    ASSERT_EQ(::chown(dir.Path().c_str(), nobody->pw_uid, nobody->pw_gid), 0);
-    ASSERT_EQ(::chown(path.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
-    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-    const int result = AsUser(*nobody, [&] {
-        try {
-            IniFile(path).WriteString("PORT", "PortNum", "4");
-            return 1;
-        } catch (const Exception& e) {
-            return std::string(e.what()) == "Unable to write to " + path ? 0 : 2;
-        }
-    });
-    EXPECT_EQ(result, 0) << "1: the file was written, 2: wrong message";
-    EXPECT_EQ(test::ReadBytes(path), "[PORT]\nPortNum=3\n");
-    std::size_t entries = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
-        ++entries;
-    }
-    EXPECT_EQ(entries, 1u);
 }
 
-// A file the user may write in a folder that takes no new file: written in place.
-TEST(IniFilePosixTest, WritableFileInAFolderThatTakesNoNewFileIsWrittenInPlace)
+std::size_t Entries(const std::filesystem::path& folder)
 {
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
+}
+
+struct stat StatOf(const std::string& path)
+{
+    struct stat st {};
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    return st;
+}
+
+enum class Fault { none, sizeLimit, failedSync };
+
+struct FailedSave {
+    const char* name;
+    bool asNobody;    // the file is nobody's and nobody saves; else this process saves
+    bool usersFolder; // the folder is nobody's too (a save could replace the file); else root's 0755
+    mode_t fileMode;
+    Fault fault;
+};
+
+class FailedSaveTest : public testing::TestWithParam<FailedSave> {};
+
+// A save that cannot be made whole (a read-only or unreadable file of the user, a write cut
+// short by the file-size limit or a failed sync, replacing the file or in place) is refused
+// with the message and leaves the old bytes and no temporary file.
+TEST_P(FailedSaveTest, LeavesTheOldBytesAndSaysSo)
+{
+    const FailedSave& c = GetParam();
+    const passwd* nobody = Nobody();
+    if (c.asNobody && nobody == nullptr) {
+        GTEST_SKIP() << "needs root to act as an unprivileged user";
+    }
     test::TempDir dir;
     const std::string path = dir.File("Lantorvix.ini");
-    test::WriteBytes(path, "[PORT]\nPortNum=3\n");
+    const std::string before = "[PORT]\nPortNum=3\nBaudRate=9600\nParity=0\nStopBits=0\n";
+    test::WriteBytes(path, before);
+    if (c.asNobody) {
+        ASSERT_EQ(::chown(path.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+        ASSERT_EQ(::chmod(path.c_str(), c.fileMode), 0);
+        ASSERT_EQ(c.usersFolder ? ::chown(dir.Path().c_str(), nobody->pw_uid, nobody->pw_gid)
+                                : ::chmod(dir.Path().c_str(), 0755),
+                  0);
+    }
+    const int result = InChild(c.asNobody ? nobody : nullptr, [&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        if (c.fault == Fault::sizeLimit) {
+            rlimit limit{64, 64};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        failNextFileSync = c.fault == Fault::failedSync;
+        return Save(path, c.fault == Fault::sizeLimit ? std::string(4096, 'x') : "4");
+    });
+    EXPECT_EQ(result, 0) << "1: saved, 2: wrong message";
+    EXPECT_EQ(test::ReadBytes(path), before);
+    EXPECT_EQ(Entries(dir.Path()), 1u) << "a temporary file was left behind";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FailedSaveTest,
+    testing::Values(FailedSave{"ReadOnlyFile", true, true, 0444, Fault::none},
+                    FailedSave{"UnreadableFile", true, true, 0200, Fault::none},
+                    FailedSave{"SizeLimitReplacing", false, true, 0644, Fault::sizeLimit},
+                    FailedSave{"SizeLimitInPlace", true, false, 0644, Fault::sizeLimit},
+                    FailedSave{"FailedSyncInPlace", true, false, 0644, Fault::failedSync}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+struct KeptSave {
+    const char* name;
+    bool byNobody;      // else root saves
+    bool ownerIsNobody; // else root owns the file, shared with nobody's group
+    mode_t fileMode;
+    mode_t folderMode; // 0755: the folder takes no new file from nobody, the save goes in place
+};
+
+class KeptSaveTest : public testing::TestWithParam<KeptSave> {};
+
+// A save by root must not hand the user's file to root, nor one by a member of the file's
+// group hand it to that member; a second name of the file sees the save.
+TEST_P(KeptSaveTest, KeepsOwnerGroupModeAndHardLinks)
+{
+    const KeptSave& c = GetParam();
     const passwd* nobody = Nobody();
     if (nobody == nullptr) {
         GTEST_SKIP() << "needs root to act as an unprivileged user";
     }
-    ASSERT_EQ(::chown(path.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
-    ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
-    const int result = AsUser(*nobody, [&] {
-        try {
-            IniFile(path).WriteString("PORT", "PortNum", "4");
-            return 0;
-        } catch (const Exception&) {
-            return 1;
-        }
-    });
-    EXPECT_EQ(result, 0) << "the save failed";
+    test::TempDir dir;
+    const std::string path = dir.File("Lantorvix.ini");
+    const std::string other = dir.File("linked.ini");
+    test::WriteBytes(path, "[PORT]\nPortNum=3\n");
+    ASSERT_EQ(::link(path.c_str(), other.c_str()), 0);
+    ASSERT_EQ(::chown(path.c_str(), c.ownerIsNobody ? nobody->pw_uid : 0, nobody->pw_gid), 0);
+    ASSERT_EQ(::chmod(path.c_str(), c.fileMode), 0);
+    ASSERT_EQ(::chmod(dir.Path().c_str(), c.folderMode), 0);
+    const struct stat before = StatOf(path);
+    EXPECT_EQ(InChild(c.byNobody ? nobody : nullptr, [&] { return Save(path, "4") == 1 ? 0 : 1; }), 0)
+        << "the save failed";
+    const struct stat after = StatOf(path);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(test::ReadBytes(path), "[PORT]\nPortNum=4\n");
+    EXPECT_EQ(test::ReadBytes(other), "[PORT]\nPortNum=4\n") << "the other name lost the save";
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, KeptSaveTest,
+                         testing::Values(KeptSave{"ByRootKeepsTheUsersFile", false, true, 0640, 0777},
+                                         KeptSave{"ByAGroupMemberKeepsRootsFile", true, false, 0664, 0777},
+                                         KeptSave{"InPlaceInAFolderThatTakesNoNewFile", true, true, 0644,
+                                                  0755}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 // A power cut must find the old file or the new one whole: the new data is on the disk
 // before it replaces the file, and the folder after the replacement.
@@ -173,90 +246,6 @@ TEST(IniFilePosixTest, NewContentReachesTheDiskBeforeItReplacesTheFile)
     })) << "the folder was not synced after the replacement";
 }
 
-TEST(IniFilePosixTest, FailedWriteLeavesThePreviousFileIntact)
-{
-    test::TempDir dir;
-    const std::string path = dir.File("Lantorvix.ini");
-    const std::string before = "[PORT]\nPortNum=3\n";
-    test::WriteBytes(path, before);
-
-    const pid_t child = fork();
-    ASSERT_NE(child, -1);
-    if (child == 0) {
-        // The new content is larger than the limit, so writing the temporary file fails.
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{64, 64};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        int status = 1;
-        try {
-            IniFile(path).WriteString("PORT", "Big", std::string(4096, 'x'));
-        } catch (const Exception& e) {
-            status = std::string(e.what()) == "Unable to write to " + path ? 0 : 2;
-        }
-        _exit(status);
-    }
-    int status = -1;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the write did not fail, 2: wrong message";
-    EXPECT_EQ(test::ReadBytes(path), before);
-    std::size_t entries = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
-        ++entries;
-    }
-    EXPECT_EQ(entries, 1u) << "no temporary file is left behind";
-}
-
-struct stat StatOf(const std::string& path)
-{
-    struct stat st {};
-    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
-    return st;
-}
-
-// 0 when the save failed with the described message, 1 when it succeeded, 2 otherwise.
-int SaveFails(const std::string& path)
-{
-    try {
-        IniFile(path).WriteString("A", "k", "2");
-        return 1;
-    } catch (const Exception& e) {
-        return std::string(e.what()) == "Unable to write to " + path ? 0 : 2;
-    }
-}
-
-// A save by root must not hand the user's file to root; a save by a member of the file's group
-// must not hand it to that member; a second name of the file sees the save.
-TEST(IniFilePosixTest, SaveKeepsOwnerGroupModeAndHardLinks)
-{
-    const passwd* nobody = Nobody();
-    if (nobody == nullptr) {
-        GTEST_SKIP() << "needs root to act as an unprivileged user";
-    }
-    for (const bool byOwner : {false, true}) {
-        test::TempDir dir;
-        const std::string path = dir.File("Lantorvix.ini");
-        const std::string other = dir.File("linked.ini");
-        test::WriteBytes(path, "[A]\nk=1\n");
-        ASSERT_EQ(::link(path.c_str(), other.c_str()), 0);
-        // Saved by root: the file is nobody's. Saved by nobody: root's, shared with nobody's group.
-        const uid_t owner = byOwner ? 0 : nobody->pw_uid;
-        ASSERT_EQ(::chown(path.c_str(), owner, nobody->pw_gid), 0);
-        ASSERT_EQ(::chmod(path.c_str(), byOwner ? 0664 : 0640), 0);
-        ASSERT_EQ(::chmod(dir.Path().c_str(), 0777), 0);
-        const struct stat before = StatOf(path);
-        const int result = byOwner ? AsUser(*nobody, [&] { return SaveFails(path) == 1 ? 0 : 1; })
-                                   : (SaveFails(path) == 1 ? 0 : 1);
-        EXPECT_EQ(result, 0) << "the save failed";
-        const struct stat after = StatOf(path);
-        EXPECT_EQ(after.st_uid, before.st_uid);
-        EXPECT_EQ(after.st_gid, before.st_gid);
-        EXPECT_EQ(after.st_mode, before.st_mode);
-        EXPECT_EQ(after.st_ino, before.st_ino);
-        EXPECT_EQ(test::ReadBytes(other), "[A]\nk=2\n") << "the other name lost the save";
-    }
-}
-
 // A link into a folder of dotfiles, its target made by the first save; relative targets too.
 TEST(IniFilePosixTest, SymbolicLinkToAMissingFileStaysALink)
 {
@@ -277,87 +266,23 @@ TEST(IniFilePosixTest, AnythingButARegularFileIsRefusedWithoutBlocking)
     const std::string fifo = dir.File("fifo");
     const std::string device = dir.File("null");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
-    const bool haveDevice = ::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
     std::vector<std::pair<std::string, mode_t>> nodes = {{fifo, S_IFIFO}};
-    if (haveDevice) {
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
         nodes.emplace_back(device, S_IFCHR);
     }
     for (const auto& [node, kind] : std::vector(nodes)) {
-        const std::string link = node + ".ini";
-        ASSERT_EQ(::symlink(node.c_str(), link.c_str()), 0);
-        nodes.emplace_back(link, kind);
+        ASSERT_EQ(::symlink(node.c_str(), (node + ".ini").c_str()), 0);
+        nodes.emplace_back(node + ".ini", kind);
     }
     for (const auto& [node, kind] : nodes) {
-        const pid_t child = fork();
-        ASSERT_NE(child, -1);
-        if (child == 0) {
+        const int result = InChild(nullptr, [&] {
             ::alarm(10);
-            if (IniFile(node).ReadString("A", "k", "def") != "def") {
-                _exit(3);
-            }
-            _exit(SaveFails(node));
-        }
-        int status = -1;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status)) << node << ": hung (or crashed)";
-        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0)
-            << node << ": 1 saved, 2 wrong message, 3 read something";
+            return IniFile(node).ReadString("A", "k", "def") != "def" ? 3 : Save(node, "2");
+        });
+        EXPECT_EQ(result, 0) << node << ": 1 saved, 2 wrong message, 3 read something, 98 hung or crashed";
         struct stat st {};
         ASSERT_EQ(::stat(node.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & S_IFMT, kind) << node << " was replaced";
-    }
-}
-
-// A file that exists but cannot be read is not saved over with what little was understood.
-TEST(IniFilePosixTest, FileThatCannotBeReadIsNotSavedOver)
-{
-    const passwd* nobody = Nobody();
-    if (nobody == nullptr) {
-        GTEST_SKIP() << "needs root to act as an unprivileged user";
-    }
-    test::TempDir dir;
-    const std::string path = dir.File("Lantorvix.ini");
-    const std::string before = "[A]\nk=1\n[B]\nkeep=this\n";
-    test::WriteBytes(path, before);
-    ASSERT_EQ(::chown(dir.Path().c_str(), nobody->pw_uid, nobody->pw_gid), 0);
-    ASSERT_EQ(::chown(path.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
-    ASSERT_EQ(::chmod(path.c_str(), 0200), 0);
-    EXPECT_EQ(AsUser(*nobody, [&] { return SaveFails(path); }), 0) << "1: saved, 2: wrong message";
-    EXPECT_EQ(test::ReadBytes(path), before);
-}
-
-// The in-place save (a folder that takes no new file) that fails half way, at a full disk or a
-// failed sync, leaves the old bytes and says so.
-TEST(IniFilePosixTest, FailedInPlaceSaveLeavesTheOldBytes)
-{
-    const passwd* nobody = Nobody();
-    if (nobody == nullptr) {
-        GTEST_SKIP() << "needs root to act as an unprivileged user";
-    }
-    for (const bool sizeLimit : {true, false}) {
-        test::TempDir dir;
-        const std::string path = dir.File("Lantorvix.ini");
-        const std::string before = "[PORT]\nPortNum=3\nBaudRate=9600\nParity=0\nStopBits=0\n";
-        test::WriteBytes(path, before);
-        ASSERT_EQ(::chown(path.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
-        ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
-        const int result = AsUser(*nobody, [&] {
-            std::signal(SIGXFSZ, SIG_IGN);
-            if (sizeLimit) {
-                rlimit limit{64, 64};
-                setrlimit(RLIMIT_FSIZE, &limit);
-            } else {
-                failNextFileSync = true;
-            }
-            try {
-                IniFile(path).WriteString("PORT", "Big", std::string(sizeLimit ? 4096 : 8, 'x'));
-                return 1;
-            } catch (const Exception&) {
-                return 0;
-            }
-        });
-        EXPECT_EQ(result, 0) << (sizeLimit ? "size limit" : "failed sync") << ": reported as saved";
-        EXPECT_EQ(test::ReadBytes(path), before) << (sizeLimit ? "size limit" : "failed sync");
     }
 }
 

@@ -121,8 +121,7 @@ TEST_F(PosixServicesTest, ALockInASharedFolderIsOutOfOtherUsersReach)
     EXPECT_EQ(ReadReport(report), 'N') << "a second copy ran";
     close(report);
     kill(second, SIGKILL);
-    int status = 0;
-    waitpid(second, &status, 0);
+    waitpid(second, nullptr, 0);
     ::close(foreign);
 }
 
@@ -314,8 +313,7 @@ TEST_F(PosixServicesTest, ExecutablePathIsThisTestProgram)
 // the autostart entry must name the path, where the new binary is.
 TEST_F(PosixServicesTest, ExecutablePathOfAReplacedBinaryIsItsStablePath)
 {
-    const fs::path program = dir.Path() / "lib" / "lantorvix";
-    fs::create_directories(program.parent_path());
+    const fs::path program = dir.Path() / "lantorvix";
     test::WriteBytes(program, "new binary");
     paths.selfExe = dir.Path() / "exe";
     fs::create_symlink(program.string() + " (deleted)", paths.selfExe);

@@ -63,7 +63,6 @@ class SysfsPortsTest : public testing::Test {
 protected:
     SysfsPortsTest()
     {
-        FakeSysfs sysfs(dir.Path());
         sysfs.AddTty("virtual", "tty0", false);
         sysfs.AddTty("virtual", "console", false);
         sysfs.AddTty("platform/serial8250", "ttyS0", true, "4\n");
@@ -73,14 +72,18 @@ protected:
         sysfs.AddTty("pnp0/00:05", "TTYX9", true, "1");
     }
 
-    PosixSystemServices Services()
+    PosixSystemServices Services(const fs::path& devRoot = {})
     {
         PosixSystemPaths paths = PosixSystemPaths::FromEnvironment();
         paths.sysfsRoot = dir.Path();
+        if (!devRoot.empty()) {
+            paths.devRoot = devRoot;
+        }
         return PosixSystemServices(paths);
     }
 
     test::TempDir dir;
+    FakeSysfs sysfs{dir.Path()};
 };
 
 TEST_F(SysfsPortsTest, ListsTtysWithADeviceSortedByPathIgnoringCase)
@@ -123,38 +126,28 @@ TEST_F(SysfsPortsTest, ConfiguredCharacterDeviceByAbsolutePathIsListedToo)
 TEST_F(SysfsPortsTest, UsbSerialDevicesAreListedByTheirStableNames)
 {
     const fs::path dev = dir.Path() / "dev";
-    fs::create_directories(dev / "serial" / "by-id");
+    const fs::path byId = dev / "serial" / "by-id" / "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    fs::create_directories(byId.parent_path());
     test::WriteBytes((dev / "ttyUSB0").string(), "");
-    fs::create_symlink("../../ttyUSB0",
-                       dev / "serial" / "by-id" / "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
-    PosixSystemPaths paths = PosixSystemPaths::FromEnvironment();
-    paths.sysfsRoot = dir.Path();
-    paths.devRoot = dev;
+    fs::create_symlink("../../ttyUSB0", byId);
     std::vector<std::string> names;
-    for (const auto& p : PosixSystemServices(paths).SerialPorts("")) {
+    for (const auto& p : Services(dev).SerialPorts("")) {
         names.push_back(p.portName);
     }
-    const std::vector<std::string> expected = {
-        (dev / "serial" / "by-id" / "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0").string(), "ttyACM0",
-        "ttyS0", "TTYX9"};
+    const std::vector<std::string> expected = {byId.string(), "ttyACM0", "ttyS0", "TTYX9"};
     EXPECT_EQ(names, expected);
 }
 
 // The scanner is told from another device by its USB identity, and found under a new name.
-TEST(SysfsIdentityTest, SameDeviceIsFoundUnderANewNameAndAnotherDeviceDiffers)
+TEST_F(SysfsPortsTest, SameDeviceIsFoundUnderANewNameAndAnotherDeviceDiffers)
 {
-    test::TempDir dir;
-    FakeSysfs sysfs(dir.Path());
     const std::string usb = "pci0000:00/0000:00:14.0/usb1/";
     sysfs.Usb(usb + "1-2", "0403", "6001", "A50285BI");
-    sysfs.AddTty(usb + "1-2/1-2:1.0/ttyUSB0", "ttyUSB0", true);
     sysfs.Usb(usb + "1-3", "067b", "2303", "");
-    sysfs.AddTty(usb + "1-3/1-3:1.0/ttyUSB1", "ttyUSB1", true);
-    sysfs.AddTty("platform/serial8250", "ttyS0", true, "4\n");
     SysfsDeviceIdentity identity(dir.Path());
 
     const std::string scanner = identity.Identify("ttyUSB0");
-    const std::string other = identity.Identify("ttyUSB1");
+    const std::string other = identity.Identify("ttyACM0");
     EXPECT_NE(scanner.find("A50285BI"), std::string::npos) << scanner;
     EXPECT_NE(other.find("1-3"), std::string::npos) << "no serial number: the physical port tells " << other;
     EXPECT_NE(scanner, other);
@@ -164,7 +157,7 @@ TEST(SysfsIdentityTest, SameDeviceIsFoundUnderANewNameAndAnotherDeviceDiffers)
 
     // Unplugged and back: the other device took ttyUSB0, the scanner came back as ttyUSB2.
     sysfs.Remove("ttyUSB0");
-    sysfs.Remove("ttyUSB1");
+    sysfs.Remove("ttyACM0");
     sysfs.AddTty(usb + "1-3/1-3:1.0/ttyUSB0", "ttyUSB0", true);
     sysfs.AddTty(usb + "1-2/1-2:1.0/ttyUSB2", "ttyUSB2", true);
     EXPECT_EQ(identity.Identify("ttyUSB0"), other);
