@@ -1,5 +1,7 @@
 #include "app/qt/end_signals.h"
 
+#include "serial/posix/unique_fd.h"
+
 #include <QSocketNotifier>
 
 #include <fcntl.h>
@@ -26,14 +28,17 @@ class EndSignalWatch {
 public:
     explicit EndSignalWatch(std::function<void()> onEnd) : onEnd_(std::move(onEnd))
     {
-        if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
             return;
         }
-        writeEnd = fds_[1];
-        notifier_ = std::make_unique<QSocketNotifier>(fds_[0], QSocketNotifier::Read);
+        readEnd_.Reset(fds[0]);
+        writeEnd_.Reset(fds[1]);
+        writeEnd = fds[1];
+        notifier_ = std::make_unique<QSocketNotifier>(fds[0], QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
             char buf[16];
-            while (::read(fds_[0], buf, sizeof buf) > 0) {
+            while (::read(readEnd_.Get(), buf, sizeof buf) > 0) {
             }
             if (!ended_ && onEnd_) {
                 ended_ = true;
@@ -58,15 +63,14 @@ public:
         }
         notifier_.reset();
         writeEnd = -1;
-        ::close(fds_[0]);
-        ::close(fds_[1]);
     }
     EndSignalWatch(const EndSignalWatch&) = delete;
     EndSignalWatch& operator=(const EndSignalWatch&) = delete;
 
 private:
     std::function<void()> onEnd_;
-    int fds_[2] = {-1, -1};
+    posix::UniqueFd readEnd_;
+    posix::UniqueFd writeEnd_;
     std::unique_ptr<QSocketNotifier> notifier_;
     struct sigaction previous_[std::size(kSignals)]{};
     bool ended_ = false;
