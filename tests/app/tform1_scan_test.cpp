@@ -66,6 +66,15 @@ INSTANTIATE_TEST_SUITE_P(
                               7)},
                  "12",
                  "",
+                 false},
+        // With LiteralCodes a label is data: every command character arrives as itself, and
+        // the added key still acts.
+        ScanCase{"LiteralCodes",
+                 "[PROGRAM]\nAddedString=ENTER\nLiteralCodes=1\n",
+                 {"%{F4}x+a(b)~^c{}\r\n", "https://example.com/p?id=A+B%20C\r\n",
+                  "(01)09501101530003(17)141231\r\n"},
+                 "%{F4}x+a(b)~^c{}\nhttps://example.com/p?id=A+B%20C\n(01)09501101530003(17)141231\n",
+                 "",
                  false}),
     [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
@@ -142,21 +151,6 @@ TEST_F(TForm1Test, CodesArrivingTogetherBeyondTheBufferSizeAreEachTyped)
     Receive(burst + "99");
     EXPECT_EQ(keyboard.TypedText(), expected);
     EXPECT_EQ(form->ScanBuffer(), "99");
-}
-
-// With LiteralCodes a label is data: every command character arrives as itself, and the
-// added key still acts.
-TEST_F(TForm1Test, LiteralCodesTypeEveryByteAsItsCharacter)
-{
-    const std::vector<std::string> codes = {"%{F4}x+a(b)~^c{}", "https://example.com/p?id=A+B%20C",
-                                            "(01)09501101530003(17)141231"};
-    StartWithPort("[PROGRAM]\nAddedString=ENTER\nLiteralCodes=1\n");
-    for (const auto& code : codes) {
-        keyboard.events.clear();
-        Receive(code + "\r\n");
-        EXPECT_EQ(keyboard.TypedText(), code + "\n");
-        EXPECT_TRUE(keyboard.KeysDown().empty());
-    }
 }
 
 TEST_F(TForm1Test, EmptyReceptionDoesNothing)

@@ -218,136 +218,91 @@ TEST_F(ProgramFaults, EndedBySignalsItGivesTheKeymapBackAndLeavesTheSettings)
     }
 }
 
-// Runs `lantorvix --keyboard` in `home` with the environment given; its lines and exit status.
-struct KeyboardReportRun {
-    std::vector<std::string> lines;
-    int status = -1;
-};
-KeyboardReportRun RunKeyboardReport(const fs::path& home, std::map<std::string, std::string> env)
-{
-    env["XDG_CONFIG_HOME"] = (home / "config").string();
-    env["XDG_RUNTIME_DIR"] = (home / "runtime").string();
-    ChildProcess report({{LANTORVIX_EXE, "--keyboard"}, env, home.string(), false, true});
-    KeyboardReportRun run;
-    while (const auto line = report.ReadLine(10s)) {
-        run.lines.push_back(*line);
-    }
-    run.status = report.Wait(10s);
-    return run;
-}
-
 // What support staff ask: the keyboard, layout and group and where they came from, answered
-// without starting the program (no window, no single-instance lock).
-TEST(KeyboardReport, NamesTheUinputLayoutAndItsSource)
+// without starting the program (no window, no single-instance lock). A Wayland session whose
+// compositor gives no virtual keyboard (here: none listens) says so and names uinput, which the
+// program falls back to, unless the virtual keyboard was forced.
+TEST(KeyboardReport, NamesTheKeyboardTheLayoutAndItsSource)
 {
     const DesktopFolder home{TestTempPath("lantorvix-keyboard-")};
     const fs::path runtime = home.Path() / "runtime";
+    const fs::path config = home.Path() / "config";
     fs::create_directories(runtime);
-    fs::create_directories(home.Path() / "config" / "Lantorvix");
     struct Case {
-        std::string setting; // [PROGRAM] KeyboardLayout=, empty: no file
-        std::string environment;
-        std::vector<std::string> lines;
+        std::string file, content;      // under the config folder
+        std::string wayland, forced;    // $WAYLAND_DISPLAY, $LANTORVIX_KEYBOARD
+        std::vector<std::string> lines; // on Wayland: the first only
     };
-    const Case cases[] = {{"de(nodeadkeys),us",
-                           "hu",
-                           {"Keyboard: uinput (/dev/uinput)", "Layout: de(nodeadkeys),us",
-                            "Group: 1 (de(nodeadkeys))", "From: settings key [PROGRAM] KeyboardLayout="}},
-                          {"",
-                           "hu",
-                           {"Keyboard: uinput (/dev/uinput)", "Layout: hu", "Group: 1 (hu)",
-                            "From: environment ($XKB_DEFAULT_LAYOUT)"}},
-                          {"gnome",
-                           "hu",
-                           {"Keyboard: uinput (/dev/uinput)", "Layout: de(nodeadkeys),us", "Group: 2 (us)",
-                            "From: GNOME (org.gnome.desktop.input-sources)"}},
-                          {"kde",
-                           "hu",
-                           {"Keyboard: uinput (/dev/uinput)", "Layout: de(nodeadkeys),us", "Group: 2 (us)",
-                            "From: KDE (kxkbrc, org.kde.keyboard)"}}};
+    const std::string uinput = "Keyboard: uinput (/dev/uinput)";
+    const std::string deUs = "Layout: de(nodeadkeys),us";
+    const Case cases[] = {
+        {"Lantorvix/Lantorvix.ini",
+         "[PROGRAM]\nKeyboardLayout=de(nodeadkeys),us\n",
+         "",
+         "",
+         {uinput, deUs, "Group: 1 (de(nodeadkeys))", "From: settings key [PROGRAM] KeyboardLayout="}},
+        {"", "", "", "", {uinput, "Layout: hu", "Group: 1 (hu)", "From: environment ($XKB_DEFAULT_LAYOUT)"}},
+        {"glib-2.0/settings/keyfile",
+         "[org/gnome/desktop/input-sources]\nsources=[('xkb', 'de+nodeadkeys'), ('xkb', 'us')]\n"
+         "mru-sources=[('xkb', 'us')]\n",
+         "",
+         "",
+         {uinput, deUs, "Group: 2 (us)", "From: GNOME (org.gnome.desktop.input-sources)"}},
+        {"kxkbrc",
+         "[Layout]\nLayoutList=de,us\nUse=true\nVariantList=nodeadkeys,\n",
+         "",
+         "",
+         {uinput, deUs, "Group: 2 (us)", "From: KDE (kxkbrc, org.kde.keyboard)"}},
+        {"", "", "lvx-nobody-here", "", {uinput}},
+        {"", "", "lvx-nobody-here", "wayland", {"Keyboard: Wayland virtual keyboard (lvx-nobody-here)"}}};
     KdeKeyboardService kde(home.Path().string(), {"de", "us"});
     ASSERT_FALSE(kde.Address().empty()) << "the stand-in keyboard service did not come up";
     kde.Switch(1);
     for (const Case& c : cases) {
-        const fs::path ini = home.Path() / "config" / "Lantorvix" / "Lantorvix.ini";
-        fs::remove(ini);
-        fs::remove_all(home.Path() / "config" / "glib-2.0");
-        fs::remove(home.Path() / "config" / "kxkbrc");
-        if (c.setting == "kde") {
-            WriteBytes(home.Path() / "config" / "kxkbrc",
-                       "[Layout]\nLayoutList=de,us\nUse=true\nVariantList=nodeadkeys,\n");
-        } else if (c.setting == "gnome") {
-            fs::create_directories(home.Path() / "config" / "glib-2.0" / "settings");
-            WriteBytes(
-                home.Path() / "config" / "glib-2.0" / "settings" / "keyfile",
-                "[org/gnome/desktop/input-sources]\nsources=[('xkb', 'de+nodeadkeys'), ('xkb', 'us')]\n"
-                "mru-sources=[('xkb', 'us')]\n");
-        } else if (!c.setting.empty()) {
-            WriteBytes(ini, "[PROGRAM]\nKeyboardLayout=" + c.setting + "\n");
+        SCOPED_TRACE(c.file + c.forced);
+        fs::remove_all(config);
+        if (!c.file.empty()) {
+            fs::create_directories((config / c.file).parent_path());
+            WriteBytes(config / c.file, c.content);
         }
-        const KeyboardReportRun run =
-            RunKeyboardReport(home.Path(), {{"DISPLAY", ""},
-                                            {"WAYLAND_DISPLAY", ""},
-                                            {"XDG_SESSION_TYPE", "tty"},
-                                            {"XKB_DEFAULT_LAYOUT", c.environment},
-                                            {"GSETTINGS_BACKEND", "keyfile"},
-                                            {"DBUS_SESSION_BUS_ADDRESS", kde.Address()}});
+        ChildProcess report({{LANTORVIX_EXE, "--keyboard"},
+                             {{"XDG_CONFIG_HOME", config.string()},
+                              {"XDG_RUNTIME_DIR", runtime.string()},
+                              {"DISPLAY", ""},
+                              {"WAYLAND_DISPLAY", c.wayland},
+                              {"XDG_SESSION_TYPE", c.wayland.empty() ? "tty" : "wayland"},
+                              {"LANTORVIX_KEYBOARD", c.forced},
+                              {"XKB_DEFAULT_LAYOUT", "hu"},
+                              {"GSETTINGS_BACKEND", "keyfile"},
+                              {"DBUS_SESSION_BUS_ADDRESS", kde.Address()}},
+                             home.Path().string(),
+                             false,
+                             true});
         std::vector<std::string> lines;
-        for (const std::string& line : run.lines) {
-            if (line.rfind("Problem:", 0) != 0) { // this machine may have no /dev/uinput
-                lines.push_back(line);
-            }
+        while (const auto line = report.ReadLine(10s)) {
+            lines.push_back(*line);
         }
-        EXPECT_EQ(lines, c.lines) << c.setting;
+        const int status = report.Wait(10s);
+        if (!c.wayland.empty()) {
+            EXPECT_EQ(status, 1);
+            ASSERT_FALSE(lines.empty());
+            EXPECT_EQ(lines.front(), c.lines.front());
+            EXPECT_NE(lines.back().find("Problem: cannot connect to the Wayland compositor"),
+                      std::string::npos)
+                << lines.back();
+            continue;
+        }
+        // This machine may have no /dev/uinput.
+        std::erase_if(lines, [](const std::string& line) { return line.rfind("Problem:", 0) == 0; });
+        EXPECT_EQ(lines, c.lines);
     }
     EXPECT_TRUE(fs::is_empty(runtime)) << "the single-instance guard was touched";
 }
 
-// A Wayland session whose compositor gives no virtual keyboard (here: none listens): the
-// report says so and names uinput, which the program falls back to, unless the virtual
-// keyboard was forced.
-TEST(KeyboardReport, AWaylandSessionWithoutAVirtualKeyboard)
-{
-    const DesktopFolder home{TestTempPath("lantorvix-keyboard-")};
-    const fs::path runtime = home.Path() / "runtime";
-    fs::create_directories(runtime);
-    struct Case {
-        std::string forced; // $LANTORVIX_KEYBOARD
-        std::string keyboard;
-    };
-    const Case cases[] = {{"", "Keyboard: uinput (/dev/uinput)"},
-                          {"wayland", "Keyboard: Wayland virtual keyboard (lvx-nobody-here)"}};
-    for (const Case& c : cases) {
-        const KeyboardReportRun run = RunKeyboardReport(home.Path(), {{"DISPLAY", ""},
-                                                                      {"WAYLAND_DISPLAY", "lvx-nobody-here"},
-                                                                      {"LANTORVIX_KEYBOARD", c.forced},
-                                                                      {"XKB_DEFAULT_LAYOUT", "hu"}});
-        const std::vector<std::string>& lines = run.lines;
-        EXPECT_EQ(run.status, 1) << c.forced;
-        ASSERT_FALSE(lines.empty()) << c.forced;
-        EXPECT_EQ(lines.front(), c.keyboard);
-        EXPECT_NE(lines.back().find("Problem: cannot connect to the Wayland compositor"), std::string::npos)
-            << lines.back();
-    }
-}
-
-// Autostart at log-on often runs before the USB adapter is ready.
-TEST_F(ProgramFaults, ScannerPluggedInAfterStartUpIsOpenedByItself)
-{
-    const fs::path link = folder / "scanner";
-    WriteIni(link.string(), kScanner);
-    StartProgram();
-    ASSERT_TRUE(probe.WaitForWindowNamed(kSettingsWindowTitle, 10s))
-        << "the window is not shown without a port";
-    PtyPair pty;
-    fs::create_symlink(pty.SlavePath(), link);
-    EXPECT_EQ(AwaitScan(pty, "E5"), "E5<ENTER>");
-    EXPECT_TRUE(Boxes().empty()) << Boxes().front();
-}
-
-// Autostart before the scanner, then "Alkalmaz" untouched (say, to tick autostart): the port
-// the program opened by itself is the one selected, so nothing is asked and it stays open.
-TEST_F(ProgramFaults, ApplyAfterTheScannerOpenedByItselfKeepsItWithoutAQuestion)
+// Autostart at log-on often runs before the USB adapter is ready. "Alkalmaz" untouched
+// afterwards (say, to tick autostart): the port the program opened by itself is the one
+// selected, so nothing is asked and it stays open.
+TEST_F(ProgramFaults, ScannerPluggedInAfterStartUpIsOpenedByItselfAndKeptByApply)
 {
     const fs::path link = folder / "scanner";
     WriteIni(link.string(), kScanner);
@@ -356,8 +311,10 @@ TEST_F(ProgramFaults, ApplyAfterTheScannerOpenedByItselfKeepsItWithoutAQuestion)
     ASSERT_TRUE(window) << "the window is not shown without a port";
     PtyPair pty;
     fs::create_symlink(pty.SlavePath(), link);
-    ASSERT_TRUE(pty.AwaitOpenBy(app->Pid())) << "not opened by itself";
+    EXPECT_EQ(AwaitScan(pty, "E5"), "E5<ENTER>");
+    EXPECT_TRUE(Boxes().empty()) << Boxes().front();
 
+    probe.Focus(*window);
     ClickControl(probe, *window, cid::btnOK);
     ASSERT_TRUE(
         WaitUntil([&] { return probe.WindowsNamed(kSettingsWindowTitle).empty() || !Boxes().empty(); }, 10s));
@@ -613,11 +570,12 @@ struct HostileCode {
     std::string bytes;
     const char* caption; // the box it brings, or empty
     const char* text;
-    const char* typed; // the line the code itself ends, or empty
     // What the next scan "N9" types right after; nothing when that is not certain (the rest
     // of the code typed as its box closed, wherever the focus was then, with no window
     // manager to give it back; or the scan went with the reception that overflowed).
     const char* nextTyped;
+    std::vector<std::string> typed = {}; // the lines the code itself types first
+    std::string settings = "";           // added to the scanner's
 };
 
 class HostileCodeFaults : public ProgramFaults, public ::testing::WithParamInterface<HostileCode> {};
@@ -626,15 +584,15 @@ TEST_P(HostileCodeFaults, TheUserSeesWhatTheCodeMeansAndLaterScansArrive)
 {
     const auto& p = GetParam();
     PtyPair pty;
-    WriteIni(pty.SlavePath(), kScanner);
+    WriteIni(pty.SlavePath(), kScanner + p.settings);
     StartProgram();
     ASSERT_EQ(FirstScan(pty, "S1"), "S1<ENTER>");
     pty.Write(p.bytes);
     if (*p.caption != '\0') {
         ExpectBox(p.caption, p.text);
     }
-    if (*p.typed != '\0') {
-        EXPECT_EQ(receiver->ReadLine(10s), p.typed);
+    for (const std::string& line : p.typed) {
+        EXPECT_EQ(receiver->ReadLine(30s), line);
     }
     if (p.nextTyped != nullptr) {
         pty.Write("N9\r\n");
@@ -651,68 +609,48 @@ TEST_P(HostileCodeFaults, TheUserSeesWhatTheCodeMeansAndLaterScansArrive)
     }
 }
 
+// Codes typed as they stand, each with its ENTER, and the next scan right after them.
+HostileCode AsTyped(const char* name, const std::vector<std::string>& codes, std::string settings = "")
+{
+    HostileCode c{name, "", "", "", "N9<ENTER>", {}, std::move(settings)};
+    for (const std::string& code : codes) {
+        c.bytes += code + "\r\n";
+        c.typed.push_back(code + "<ENTER>");
+    }
+    return c;
+}
+
+std::string LongCode(std::size_t length)
+{
+    std::string code;
+    for (std::size_t i = 0; code.size() < length; ++i) {
+        code += "ABCDEFGHIJ0123456789abcdefghij"[i % 30];
+    }
+    return code;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Codes, HostileCodeFaults,
     ::testing::Values(
         // A braced count that is no number: the general error box; the code is dropped.
         HostileCode{"RejectedCount", "{ENTER x}\r\n", kGeneralCaption.c_str(),
-                    "'X' is not a valid integer value.", "", "N9<ENTER>"},
+                    "'X' is not a valid integer value.", "N9<ENTER>"},
         // An unknown key name: the key sender's own box; the rest of the code is typed.
-        HostileCode{"RejectedKeyName", "A{NOSUCHKEY}B\r\n", "SendKeys", "Invalid Key Name", "", nullptr},
+        HostileCode{"RejectedKeyName", "A{NOSUCHKEY}B\r\n", "SendKeys", "Invalid Key Name", nullptr},
         // 20,000 bytes with no stop string: dropped silently; what else came in its
         // receptions, and the time-out that may follow, are not certain.
-        HostileCode{"TwentyThousandBytes", std::string(20000, '7'), "", "", "", nullptr},
+        HostileCode{"TwentyThousandBytes", std::string(20000, '7'), "", "", nullptr},
         // A NUL ends the typed text: "AB" without its ENTER, so the next scan follows on.
-        HostileCode{"NulInACode", "AB\0CD\r\n"s, "", "", "", "ABN9<ENTER>"}),
+        HostileCode{"NulInACode", "AB\0CD\r\n"s, "", "", "ABN9<ENTER>"},
+        // 2D symbols: long codes in one burst each arrive whole.
+        AsTyped("Long300", {LongCode(300)}), AsTyped("Long3000", {LongCode(3000)}),
+        // LiteralCodes=1: what would press Alt+F4, Ctrl, Shift or Enter arrives as text, then
+        // the added Enter; without it the language acts as before.
+        AsTyped("LiteralCodes",
+                {"%{F4}x+a(b)~^c{}", "https://example.com/p?id=A+B%20C", "(01)09501101530003(17)141231"},
+                "LiteralCodes=1\n"),
+        HostileCode{"WithoutLiteralCodes", "x{TAB}y\r\n", "", "", "N9<ENTER>", {"x<TAB>", "y<ENTER>"}}),
     [](const auto& param) { return std::string(param.param.name); });
-
-// 2D symbols: long codes in one burst each arrive whole, and the scan after them too.
-class LongCodeFaults : public ProgramFaults, public ::testing::WithParamInterface<std::size_t> {};
-
-TEST_P(LongCodeFaults, ArriveWholeAndTheNextScanToo)
-{
-    PtyPair pty;
-    WriteIni(pty.SlavePath(), kScanner);
-    StartProgram();
-    ASSERT_EQ(FirstScan(pty, "S1"), "S1<ENTER>");
-    std::string code;
-    for (std::size_t i = 0; code.size() < GetParam(); ++i) {
-        code += "ABCDEFGHIJ0123456789abcdefghij"[i % 30];
-    }
-    pty.Write(code + "\r\n");
-    EXPECT_EQ(receiver->ReadLine(30s), code + "<ENTER>");
-    pty.Write("N9\r\n");
-    EXPECT_EQ(receiver->ReadLine(10s), "N9<ENTER>");
-}
-
-INSTANTIATE_TEST_SUITE_P(Lengths, LongCodeFaults, ::testing::Values(300, 1000, 3000));
-
-// LiteralCodes=1: what would press Alt+F4, Ctrl, Shift or Enter arrives as text, then the added
-// Enter; without it the language acts as before.
-TEST_F(ProgramFaults, LiteralCodesArriveAsTyped)
-{
-    PtyPair pty;
-    WriteIni(pty.SlavePath(), kScanner + "LiteralCodes=1\n");
-    StartProgram();
-    ASSERT_EQ(FirstScan(pty, "S1"), "S1<ENTER>");
-    for (const std::string code :
-         {"%{F4}x+a(b)~^c{}", "https://example.com/p?id=A+B%20C", "(01)09501101530003(17)141231"}) {
-        pty.Write(code + "\r\n");
-        EXPECT_EQ(receiver->ReadLine(10s), code + "<ENTER>");
-    }
-    EXPECT_TRUE(Boxes().empty()) << Boxes().front();
-}
-
-TEST_F(ProgramFaults, WithoutLiteralCodesTheLanguageActs)
-{
-    PtyPair pty;
-    WriteIni(pty.SlavePath(), kScanner);
-    StartProgram();
-    ASSERT_EQ(FirstScan(pty, "S1"), "S1<ENTER>");
-    pty.Write("x{TAB}y\r\n");
-    EXPECT_EQ(receiver->ReadLine(10s), "x<TAB>");
-    EXPECT_EQ(receiver->ReadLine(10s), "y<ENTER>");
-}
 
 } // namespace
 } // namespace lantorvix::test
