@@ -169,51 +169,18 @@ INSTANTIATE_TEST_SUITE_P(
                     {56, 0}}}),
     [](const auto& param) { return param.param.name; });
 
-// [PROGRAM] KeyboardLayout= wins over the environment and the configuration file, and the
-// layout it names is the one keys are chosen for.
-TEST(Uinput, TheSettingsKeyChoosesTheLayout)
-{
-    const std::string file = ::testing::TempDir() + "/keyboard";
-    {
-        std::ofstream(file) << "XKBMODEL=\"pc105\"\nXKBLAYOUT=\"fr\"\nXKBVARIANT=\"\"\n";
-    }
-    ::unsetenv("XKB_DEFAULT_LAYOUT");
-    const auto fromFile = ChooseUinputLayout({}, "", file);
-    EXPECT_EQ(fromFile.names.layout, "fr");
-    EXPECT_EQ(fromFile.source, file);
-    ::setenv("XKB_DEFAULT_LAYOUT", "hu", 1);
-    EXPECT_EQ(ChooseUinputLayout({}, "", file).source, "environment ($XKB_DEFAULT_LAYOUT)");
-    const auto chosen = ChooseUinputLayout({}, " de(nodeadkeys) , us", file);
-    ::unsetenv("XKB_DEFAULT_LAYOUT");
-    EXPECT_EQ(chosen.names.layout, "de,us");
-    EXPECT_EQ(chosen.names.variant, "nodeadkeys,");
-    EXPECT_EQ(chosen.source, "settings key [PROGRAM] KeyboardLayout=");
-    EXPECT_EQ(LayoutText(chosen.names), "de(nodeadkeys),us");
-    EXPECT_EQ(XkbNamesFromLayoutText("hu,us").variant, "");
-    // On German the Y and Z keys swap: "z" is the key US calls Y.
-    int fds[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds), 0);
-    {
-        UinputKeyboard keyboard(UinputDevice::FromStream(fds[1]),
-                                KeyLayout(DescribeXkbLayout(chosen.names, chosen.group)), CodePage::cp1252,
-                                {}, {});
-        EXPECT_TRUE(SendKeys(keyboard, "z", false));
-    }
-    input_event events[4];
-    ASSERT_EQ(::recv(fds[0], events, sizeof events, 0), static_cast<ssize_t>(sizeof events));
-    EXPECT_EQ(events[0].code, 21);
-    ::close(fds[0]);
-}
-
-// A uinput keyboard that follows a desktop's layouts, typing into a packet socket.
+// A uinput keyboard typing into a packet socket, following a desktop's layouts when told how.
 class FollowingKeyboard {
 public:
-    FollowingKeyboard(const XkbNames& first, std::function<UinputLayoutChoice()> resolve)
+    FollowingKeyboard(const UinputLayoutChoice& first, std::function<UinputLayoutChoice()> resolve = {})
     {
         EXPECT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds_), 0);
-        keyboard_.emplace(UinputDevice::FromStream(fds_[1]), KeyLayout(DescribeXkbLayout(first, 0)),
-                          CodePage::cp1252, MessageBoxHandler{}, std::function<void()>{});
-        keyboard_->FollowLayout(std::move(resolve), {first, 0, "desktop"});
+        keyboard_.emplace(UinputDevice::FromStream(fds_[1]),
+                          KeyLayout(DescribeXkbLayout(first.names, first.group)), CodePage::cp1252,
+                          MessageBoxHandler{}, std::function<void()>{});
+        if (resolve) {
+            keyboard_->FollowLayout(std::move(resolve), first);
+        }
     }
     ~FollowingKeyboard()
     {
@@ -235,6 +202,48 @@ private:
     std::optional<UinputKeyboard> keyboard_;
 };
 
+// [PROGRAM] KeyboardLayout= wins over the environment and the configuration file, and the
+// layout it names is the one keys are chosen for.
+TEST(Uinput, TheSettingsKeyChoosesTheLayout)
+{
+    const std::string file = ::testing::TempDir() + "/keyboard";
+    {
+        std::ofstream(file) << "XKBMODEL=\"pc105\"\nXKBLAYOUT=\"fr\"\nXKBVARIANT=\"\"\n";
+    }
+    ::unsetenv("XKB_DEFAULT_LAYOUT");
+    const auto fromFile = ChooseUinputLayout({}, "", file);
+    EXPECT_EQ(fromFile.names.layout, "fr");
+    EXPECT_EQ(fromFile.source, file);
+    ::setenv("XKB_DEFAULT_LAYOUT", "hu", 1);
+    EXPECT_EQ(ChooseUinputLayout({}, "", file).source, "environment ($XKB_DEFAULT_LAYOUT)");
+    const auto chosen = ChooseUinputLayout({}, " de(nodeadkeys) , us", file);
+    ::unsetenv("XKB_DEFAULT_LAYOUT");
+    EXPECT_EQ(chosen.names.layout, "de,us");
+    EXPECT_EQ(chosen.names.variant, "nodeadkeys,");
+    EXPECT_EQ(chosen.source, "settings key [PROGRAM] KeyboardLayout=");
+    EXPECT_EQ(LayoutText(chosen.names), "de(nodeadkeys),us");
+    EXPECT_EQ(XkbNamesFromLayoutText("hu,us").variant, "");
+    EXPECT_EQ(FollowingKeyboard(chosen).TypedZ(), 21); // German: Z where US has Y
+}
+
+// A desktop's layouts: the first is typed for, then the user switches to the second.
+template <typename Desktop>
+void ExpectTypedForAndFollowed(Desktop& desktop, const char* from, const std::string& layouts,
+                               const std::function<void()>& switchToSecond)
+{
+    const auto first = desktop.Read();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(LayoutText(first->names), layouts);
+    EXPECT_EQ(first->group, 0);
+    FollowingKeyboard keyboard({first->names, 0, "desktop"}, [&] {
+        const auto l = desktop.Read();
+        return UinputLayoutChoice{l->names, l->group, from};
+    });
+    EXPECT_EQ(keyboard.TypedZ(), 21);
+    switchToSecond();
+    EXPECT_EQ(keyboard.TypedZ(), 44);
+}
+
 // GNOME keeps the layouts in GSettings; a keyfile backend stands in for the user's database.
 TEST(Uinput, GnomeInputSourcesAreTypedForAndFollowed)
 {
@@ -250,19 +259,10 @@ TEST(Uinput, GnomeInputSourcesAreTypedForAndFollowed)
     ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
     const auto gnome = GnomeInputSources::Open();
     ASSERT_TRUE(gnome) << "the schema org.gnome.desktop.input-sources is not installed";
-    const auto first = gnome->Read();
-    ASSERT_TRUE(first);
-    EXPECT_EQ(LayoutText(first->names), "de,us");
-    EXPECT_EQ(first->group, 0);
-
-    FollowingKeyboard keyboard(first->names, [&] {
-        const auto l = gnome->Read();
-        return UinputLayoutChoice{l->names, l->group, "GNOME"};
+    ExpectTypedForAndFollowed(*gnome, "GNOME", "de,us", [&] {
+        write("us");
+        ASSERT_TRUE(test::WaitUntil([&] { return gnome->Read()->group == 1; }));
     });
-    EXPECT_EQ(keyboard.TypedZ(), 21); // German: Z where US has Y
-    write("us");                      // the user switches to the second source
-    ASSERT_TRUE(test::WaitUntil([&] { return gnome->Read()->group == 1; }));
-    EXPECT_EQ(keyboard.TypedZ(), 44);
     ::unsetenv("GSETTINGS_BACKEND");
 }
 
@@ -279,18 +279,7 @@ TEST(Uinput, KdeLayoutsAreTypedForAndFollowed)
     ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
     const auto kde = KdeKeyboardLayouts::Open();
     ASSERT_TRUE(kde);
-    const auto first = kde->Read();
-    ASSERT_TRUE(first);
-    EXPECT_EQ(LayoutText(first->names), "de(nodeadkeys),us");
-    EXPECT_EQ(first->group, 0);
-
-    FollowingKeyboard keyboard(first->names, [&] {
-        const auto l = kde->Read();
-        return UinputLayoutChoice{l->names, l->group, "KDE"};
-    });
-    EXPECT_EQ(keyboard.TypedZ(), 21);
-    service.Switch(1); // the user switches to the second layout
-    EXPECT_EQ(keyboard.TypedZ(), 44);
+    ExpectTypedForAndFollowed(*kde, "KDE", "de(nodeadkeys),us", [&] { service.Switch(1); });
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 

@@ -8,8 +8,6 @@
 #include "support/xvfb_server.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 // After GoogleTest: Xlib's macros (None, Bool ...) clash with its names.
 #include <X11/XKBlib.h>
@@ -18,9 +16,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -108,6 +104,16 @@ void UseEveryUnusedKeycode(const std::string& name)
     XSync(c.display, False);
 }
 
+std::string LatinLetters()
+{
+    std::string letters;
+    for (char c = 'a'; c <= 'z'; ++c) {
+        letters += c;
+        letters += static_cast<char>(c - 'a' + 'A');
+    }
+    return letters;
+}
+
 struct CharacterCase {
     std::string name;
     std::string layout;
@@ -117,6 +123,9 @@ struct CharacterCase {
     std::string typed; // UTF-8
     bool noSpareKeycode = false;
     std::vector<std::string> boxes = {};
+    // The receiver is busy (reads nothing) for a while after the code has been sent: it looks
+    // each key up only then, against the map the server holds at that time.
+    bool busyReceiver = false;
     friend void PrintTo(const CharacterCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -157,6 +166,9 @@ TEST_P(X11Characters, ArriveExactlyAndTheKeymapIsRestored)
                                [&](std::string_view text, std::string_view) { boxes.emplace_back(text); },
                                {});
         EXPECT_TRUE(SendKeys(keyboard, c.keys, false));
+        if (c.busyReceiver) {
+            std::this_thread::sleep_for(std::chrono::seconds(2)); // the busy time is the scene itself
+        }
         EXPECT_EQ(window.WaitForText(c.typed), c.typed);
         EXPECT_EQ(boxes, c.boxes);
     } // lent key codes get their own bindings back
@@ -197,7 +209,21 @@ INSTANTIATE_TEST_SUITE_P(
                       kWestern,
                       "   ",
                       true,
-                      {"Invalid KeyName", "Invalid KeyName", "Invalid KeyName", "Invalid KeyName"}}),
+                      {"Invalid KeyName", "Invalid KeyName", "Invalid KeyName", "Invalid KeyName"}},
+        CharacterCase{.name = "WesternUsBusyReceiver",
+                      .layout = "us",
+                      .group = 0,
+                      .codePage = CodePage::cp1252,
+                      .keys = "caf\xE9 na\xEFve",
+                      .typed = "caf\xC3\xA9 na\xC3\xAFve",
+                      .busyReceiver = true},
+        CharacterCase{.name = "LatinOnUsRuSecondGroupBusyReceiver",
+                      .layout = "us,ru",
+                      .group = 1,
+                      .codePage = CodePage::cp1251,
+                      .keys = LatinLetters(),
+                      .typed = LatinLetters(),
+                      .busyReceiver = true}),
     [](const auto& param) { return param.param.name; });
 
 bool IsOwnKey(ShiftedKey key)
@@ -236,144 +262,6 @@ TEST(X11Characters, KeyNamesLendNoKeycode)
     EXPECT_TRUE(SendKeys(keyboard, "5{TAB}{ENTER}{BS 2}", false));
     EXPECT_EQ(window.WaitForText("5\t\r\b\b"), "5\t\r\b\b");
     EXPECT_EQ(Keymap(server.Display()), before);
-}
-
-std::string LatinLetters()
-{
-    std::string letters;
-    for (char c = 'a'; c <= 'z'; ++c) {
-        letters += c;
-        letters += static_cast<char>(c - 'a' + 'A');
-    }
-    return letters;
-}
-
-// A receiving application in a process of its own, so that it can be stopped as a busy one is.
-class ReceiverProcess {
-public:
-    ReceiverProcess(const std::string& display, const std::string& expected)
-    {
-        int ready[2];
-        int result[2];
-        if (::pipe(ready) != 0 || ::pipe(result) != 0) {
-            throw std::runtime_error("pipe");
-        }
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::close(ready[0]);
-            ::close(result[0]);
-            try {
-                X11TestWindow window(display);
-                (void)!::write(ready[1], "r", 1);
-                const std::string text = window.WaitForText(expected, std::chrono::seconds(30));
-                (void)!::write(result[1], text.data(), text.size());
-            } catch (...) {
-            }
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        ::close(result[1]);
-        char c = 0;
-        const bool up = ::read(ready[0], &c, 1) == 1;
-        ::close(ready[0]);
-        result_ = result[0];
-        if (!up) {
-            throw std::runtime_error("the receiver did not start");
-        }
-    }
-    ~ReceiverProcess()
-    {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-        ::close(result_);
-    }
-    ReceiverProcess(const ReceiverProcess&) = delete;
-    ReceiverProcess& operator=(const ReceiverProcess&) = delete;
-
-    void Signal(int signal) const { ::kill(pid_, signal); }
-    // What the window received, once the receiver has ended (bounded by its own wait).
-    std::string Received() const
-    {
-        std::string text;
-        char buf[256];
-        for (ssize_t n; (n = ::read(result_, buf, sizeof buf)) > 0;) {
-            text.append(buf, static_cast<std::size_t>(n));
-        }
-        return text;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int result_ = -1;
-};
-
-struct BusyCase {
-    std::string layout;
-    int group;
-    CodePage codePage;
-    std::string keys;
-    std::string typed;
-    friend void PrintTo(const BusyCase& c, std::ostream* os) { *os << c.layout << "/" << c.group; }
-};
-
-class X11BusyReceiver : public ::testing::TestWithParam<BusyCase> {};
-
-// The receiver looks each key up only when it resumes, against the map the server holds then.
-TEST_P(X11BusyReceiver, ReadsEveryCharacterAfterTwoSecondsStopped)
-{
-    const auto& c = GetParam();
-    XvfbServer::Options options;
-    options.layout = c.layout;
-    XvfbServer server(options);
-    server.LockGroup(c.group);
-    const ReceiverProcess receiver(server.Display(), c.typed);
-    XTestKeyboard keyboard(server.Display(), c.codePage, {}, {});
-    receiver.Signal(SIGSTOP);
-    EXPECT_TRUE(SendKeys(keyboard, c.keys, false));
-    std::this_thread::sleep_for(std::chrono::seconds(2)); // the receiver's busy time is the scene itself
-    receiver.Signal(SIGCONT);
-    EXPECT_EQ(receiver.Received(), c.typed);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    X11, X11BusyReceiver,
-    ::testing::Values(BusyCase{"us", 0, CodePage::cp1252, "caf\xE9 na\xEFve", "caf\xC3\xA9 na\xC3\xAFve"},
-                      BusyCase{"us,ru", 1, CodePage::cp1251, LatinLetters(), LatinLetters()}));
-
-TEST(X11Characters, VendorKeysADesktopGrabsAreNeverLent)
-{
-    XvfbServer::Options options;
-    options.layout = "us,ru";
-    XvfbServer server(options);
-    server.LockGroup(1); // no Latin letters on this group
-    X11TestWindow window(server.Display());
-    const Connection grabber(server.Display());
-    Display* g = grabber.display;
-    int minKc = 0;
-    int maxKc = 0;
-    XDisplayKeycodes(g, &minKc, &maxKc);
-    int per = 0;
-    KeySym* core = XGetKeyboardMapping(g, static_cast<KeyCode>(minKc), maxKc - minKc + 1, &per);
-    int grabbed = 0;
-    for (int kc = minKc; kc <= maxKc; ++kc) {
-        const KeySym* row = core + static_cast<std::ptrdiff_t>(kc - minKc) * per;
-        if (std::any_of(row, row + per, [](KeySym s) { return s >= 0x1008FF00 && s <= 0x1008FFFF; })) {
-            XGrabKey(g, kc, AnyModifier, DefaultRootWindow(g), True, GrabModeAsync, GrabModeAsync);
-            ++grabbed;
-        }
-    }
-    XFree(core);
-    XSync(g, False);
-    ASSERT_GT(grabbed, 50);
-    XTestKeyboard keyboard(server.Display(), CodePage::cp1251, {}, {});
-    EXPECT_TRUE(SendKeys(keyboard, LatinLetters(), false));
-    EXPECT_EQ(window.WaitForText(LatinLetters()), LatinLetters());
-    XSync(g, False);
-    int stolen = 0;
-    for (XEvent event; XCheckTypedEvent(g, KeyPress, &event);) {
-        ++stolen;
-    }
-    EXPECT_EQ(stolen, 0);
 }
 
 KeySym FirstKeysym(const std::string& display, int keycode)

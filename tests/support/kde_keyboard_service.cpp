@@ -3,11 +3,8 @@
 #include <gio/gio.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace lantorvix::test {
 
@@ -15,7 +12,6 @@ namespace {
 constexpr const char* kInterface = R"xml(<node><interface name="org.kde.KeyboardLayouts">
   <method name="getLayout"><arg type="u" direction="out"/></method>
   <method name="getLayoutsList"><arg type="a(sss)" direction="out"/></method>
-  <signal name="layoutChanged"><arg type="u"/></signal>
 </interface></node>)xml";
 
 // The first line a child writes, waiting at most `ms`.
@@ -35,15 +31,11 @@ struct KdeKeyboardService::Glib {
     GMainContext* context = g_main_context_new();
     GMainLoop* loop = g_main_loop_new(context, FALSE);
     GDBusConnection* bus = nullptr;
-    GDBusNodeInfo* node = nullptr;
     ~Glib()
     {
         if (bus != nullptr) {
             g_dbus_connection_close_sync(bus, nullptr, nullptr);
             g_object_unref(bus);
-        }
-        if (node != nullptr) {
-            g_dbus_node_info_unref(node);
         }
         g_main_loop_unref(loop);
         g_main_context_unref(context);
@@ -53,27 +45,18 @@ struct KdeKeyboardService::Glib {
 KdeKeyboardService::KdeKeyboardService(const std::string& folder, std::vector<std::string> layouts)
     : layouts_(std::move(layouts)), glib_(std::make_unique<Glib>())
 {
-    int out[2];
-    if (::pipe(out) != 0) {
+    const std::string listen = "--address=unix:path=" + folder + "/kde-bus";
+    const char* argv[] = {"dbus-daemon", "--session", "--nofork", "--print-address", listen.c_str(), nullptr};
+    GPid pid = -1;
+    int out = -1;
+    if (!g_spawn_async_with_pipes(nullptr, const_cast<gchar**>(argv), nullptr,
+                                  static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
+                                  nullptr, nullptr, &pid, nullptr, &out, nullptr, nullptr)) {
         return;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    const std::string listen = "--address=unix:path=" + folder + "/kde-bus";
-    char* argv[] = {const_cast<char*>("dbus-daemon"),  const_cast<char*>("--session"),
-                    const_cast<char*>("--nofork"),     const_cast<char*>("--print-address"),
-                    const_cast<char*>(listen.c_str()), nullptr};
-    pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, "dbus-daemon", &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    if (spawned == 0) {
-        daemon_ = pid;
-    }
-    const std::string address = spawned == 0 ? FirstLine(out[0], 10000) : std::string();
-    ::close(out[0]);
+    daemon_ = pid;
+    const std::string address = FirstLine(out, 10000);
+    ::close(out);
     if (address.empty()) {
         return;
     }
@@ -82,8 +65,7 @@ KdeKeyboardService::KdeKeyboardService(const std::string& folder, std::vector<st
         static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                           G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
         nullptr, nullptr, nullptr);
-    glib_->node = g_dbus_node_info_new_for_xml(kInterface, nullptr);
-    if (glib_->bus == nullptr || glib_->node == nullptr) {
+    if (glib_->bus == nullptr) {
         return;
     }
     static const GDBusInterfaceVTable vtable{
@@ -105,11 +87,14 @@ KdeKeyboardService::KdeKeyboardService(const std::string& folder, std::vector<st
         nullptr,
         nullptr,
         {}};
-    // Calls are dispatched on the context current when the object is registered.
+    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kInterface, nullptr);
+    // Calls are dispatched on the context current when the object is registered; the
+    // registration holds its own reference to the interface.
     g_main_context_push_thread_default(glib_->context);
-    const guint registered = g_dbus_connection_register_object(
-        glib_->bus, "/Layouts", glib_->node->interfaces[0], &vtable, this, nullptr, nullptr);
+    const guint registered = g_dbus_connection_register_object(glib_->bus, "/Layouts", node->interfaces[0],
+                                                               &vtable, this, nullptr, nullptr);
     g_main_context_pop_thread_default(glib_->context);
+    g_dbus_node_info_unref(node);
     GVariant* owned = g_dbus_connection_call_sync(
         glib_->bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
         g_variant_new("(su)", "org.kde.keyboard", 4u), G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 10000,
